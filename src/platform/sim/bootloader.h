@@ -1,0 +1,91 @@
+// A simulated Torvik bootloader: the updater's peer on the simulated bus.
+//
+// It reads the protocol on its own terms, with its own checksum, so that a
+// fault in the updater's framing shows up as a block it refuses.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "platform/sim/bus.h"
+
+namespace sim {
+
+// Ways the device can be told to misbehave. Counts are how many sendings or
+// writes are affected; ALWAYS affects every one.
+struct Faults {
+    static constexpr int ALWAYS = -1;
+    struct Stall {
+        std::uint16_t block;
+        std::uint8_t chunk;
+        int count;
+    };
+    std::map<std::uint16_t, int> no_ack;     // complete sendings left unanswered
+    std::map<std::uint16_t, int> wrong_ack;  // answered with the previous block's number
+    std::vector<Stall> stalled_writes;       // writes of a chunk that never complete
+    Millis ack_delay_ms = 0;
+    Millis write_ms = 0;
+    std::optional<std::uint16_t> unplug_after;  // gone once this block's ack is read
+};
+
+class Bootloader : public Device {
+  public:
+    static constexpr std::size_t BLOCK_BYTES = 2048;
+    using Block = std::array<std::uint8_t, BLOCK_BYTES>;
+
+    explicit Bootloader(Faults faults = {});
+
+    std::optional<Millis> writestarted(const Report& report) override;
+    void reporttaken(const Report& report, Millis now) override;
+    void reportdelivered(const Report& report) override;
+    bool unplugged() const override {
+        return unplugged_;
+    }
+
+    // What the device stored, by block number.
+    const std::map<std::uint16_t, Block>& stored() const {
+        return stored_;
+    }
+    // The FPGA image as stored: the blocks from 0x1000 on, without the length
+    // field, cut to that length (empty if the blocks do not reach it).
+    std::vector<std::uint8_t> fpgaimage() const;
+    // The MCU image as stored: the blocks from 4 on, while they follow on.
+    std::vector<std::uint8_t> mcuimage() const;
+
+    bool restarted() const {
+        return restarted_;
+    }
+    // Complete frames received for a block, accepted or not.
+    int sendings(std::uint16_t block) const;
+    // Frames whose checksum or trailing zeros were wrong.
+    int badframes() const {
+        return bad_frames_;
+    }
+    // Chunks that arrived out of order and dropped the block being assembled.
+    int outoforder() const {
+        return out_of_order_;
+    }
+
+    // The device's checksum of a block's data, as the bootloader computes it.
+    static std::uint16_t checksum(const std::uint8_t* data);
+
+  private:
+    void framecomplete(std::uint16_t block, Millis now);
+    void acknowledge(std::uint16_t block, Millis at);
+    static bool takeone(std::map<std::uint16_t, int>& counts, std::uint16_t block);
+
+    Faults faults_;
+    std::optional<std::uint16_t> assembling_;
+    std::size_t next_chunk_ = 0;
+    std::array<std::uint8_t, 2052> frame_{};
+    std::map<std::uint16_t, Block> stored_;
+    std::map<std::uint16_t, int> sendings_;
+    int bad_frames_ = 0;
+    int out_of_order_ = 0;
+    bool restarted_ = false;
+    bool unplugged_ = false;
+};
+
+}  // namespace sim

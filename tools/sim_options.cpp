@@ -1,0 +1,202 @@
+#include "sim_options.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+const char SIM_USAGE[] =
+    "usage: torvik-sim [OPTION]...\n"
+    "Runs torvikupdate against a simulated Torvik. Output and exit status are the updater's;\n"
+    "a summary line goes to standard error.\n"
+    "\n"
+    "  --device=bootloader|normal|none   what is attached (default bootloader)\n"
+    "  --no-ack=BLOCK[:N]                the first N sendings of BLOCK get no acknowledgement\n"
+    "  --wrong-ack=BLOCK[:N]             ... are acknowledged as block BLOCK-1\n"
+    "  --stall-write=BLOCK:CHUNK[:N]     the first N writes of that chunk never complete\n"
+    "  --ack-delay=MS                    acknowledgements come MS ms after the last chunk\n"
+    "  --write-ms=MS                     every write takes MS ms (default 0)\n"
+    "  --unplug-after=BLOCK              the device is gone once BLOCK is acknowledged\n"
+    "  --save=DIR                        write the stored images to DIR/fpga.bin, DIR/mcu.bin\n"
+    "  --trace=FILE                      write every report that crossed the wire to FILE\n"
+    "  --help                            show this text\n"
+    "BLOCK is decimal or 0x-hex; N is a count or 'all' (the default). Times are virtual.\n";
+
+namespace {
+
+// A whole number in [0, maximum], decimal or 0x-hex.
+bool parsenumber(const std::string& text, unsigned long maximum, unsigned long& value) {
+    if (text.empty() || text[0] == '-' || text[0] == '+') {
+        return false;
+    }
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtoul(text.c_str(), &end, hex ? 16 : 10);
+    return errno == 0 && *end == '\0' && value <= maximum;
+}
+
+bool parsecount(const std::string& text, int& count) {
+    if (text == "all") {
+        count = sim::Faults::ALWAYS;
+        return true;
+    }
+    unsigned long value = 0;
+    if (!parsenumber(text, 1000000, value)) {
+        return false;
+    }
+    count = static_cast<int>(value);
+    return true;
+}
+
+std::vector<std::string> split(const std::string& text) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t colon; (colon = text.find(':', start)) != std::string::npos;
+         start = colon + 1) {
+        parts.push_back(text.substr(start, colon - start));
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+// BLOCK[:N] for the acknowledgement faults.
+bool parseblockcount(const std::string& text, std::map<std::uint16_t, int>& faults) {
+    const auto parts = split(text);
+    unsigned long block = 0;
+    int count = sim::Faults::ALWAYS;
+    if (parts.size() > 2 || !parsenumber(parts[0], 0xFFFF, block) ||
+        (parts.size() == 2 && !parsecount(parts[1], count))) {
+        return false;
+    }
+    faults[static_cast<std::uint16_t>(block)] = count;
+    return true;
+}
+
+bool parsestall(const std::string& text, std::vector<sim::Faults::Stall>& stalls) {
+    const auto parts = split(text);
+    unsigned long block = 0;
+    unsigned long chunk = 0;
+    int count = sim::Faults::ALWAYS;
+    if (parts.size() < 2 || parts.size() > 3 || !parsenumber(parts[0], 0xFFFF, block) ||
+        !parsenumber(parts[1], 0xFF, chunk) ||
+        (parts.size() == 3 && !parsecount(parts[2], count))) {
+        return false;
+    }
+    stalls.push_back({static_cast<std::uint16_t>(block), static_cast<std::uint8_t>(chunk), count});
+    return true;
+}
+
+bool parsemillis(const std::string& text, sim::Millis& millis) {
+    unsigned long value = 0;
+    if (!parsenumber(text, 86400000, value)) {
+        return false;
+    }
+    millis = static_cast<sim::Millis>(value);
+    return true;
+}
+
+bool parseoption(const std::string& name, const std::string& value, SimOptions& options) {
+    sim::Faults& faults = options.faults;
+    if (name == "--device") {
+        if (value == "bootloader") {
+            options.device = SimDevice::BOOTLOADER;
+        } else if (value == "normal") {
+            options.device = SimDevice::NORMAL;
+        } else if (value == "none") {
+            options.device = SimDevice::NONE;
+        } else {
+            return false;
+        }
+        return true;
+    }
+    if (name == "--no-ack") {
+        return parseblockcount(value, faults.no_ack);
+    }
+    if (name == "--wrong-ack") {
+        return parseblockcount(value, faults.wrong_ack);
+    }
+    if (name == "--stall-write") {
+        return parsestall(value, faults.stalled_writes);
+    }
+    if (name == "--ack-delay") {
+        return parsemillis(value, faults.ack_delay_ms);
+    }
+    if (name == "--write-ms") {
+        return parsemillis(value, faults.write_ms);
+    }
+    if (name == "--unplug-after") {
+        unsigned long block = 0;
+        if (!parsenumber(value, 0xFFFF, block)) {
+            return false;
+        }
+        faults.unplug_after = static_cast<std::uint16_t>(block);
+        return true;
+    }
+    if (name == "--save" && !value.empty()) {
+        options.save_dir = value;
+        return true;
+    }
+    if (name == "--trace" && !value.empty()) {
+        options.trace_file = value;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<SimOptions> parsesimoptions(const std::vector<std::string>& args,
+                                          std::string& error) {
+    SimOptions options;
+    for (const std::string& arg : args) {
+        if (arg == "--help") {
+            options.help = true;
+            continue;
+        }
+        const std::size_t equals = arg.find('=');
+        if (equals == std::string::npos ||
+            !parseoption(arg.substr(0, equals), arg.substr(equals + 1), options)) {
+            error = "unknown or malformed option '" + arg + "'";
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+std::shared_ptr<sim::Bootloader> setupbus(sim::Bus& bus, const SimOptions& options, int vendor_id) {
+    constexpr std::uint16_t TORVIK_PRODUCT = 0x0006;
+    // Windows holds keyboards exclusively: their interfaces cannot be opened.
+    sim::Interface keyboard{"\\\\?\\hid#vid_046d&pid_c31c&mi_00#7&1a2b3c4d&0&0000#kbd"};
+    keyboard.can_open = false;
+    keyboard.vendor_id = 0x046D;
+    keyboard.product_id = 0xC31C;
+    bus.add(keyboard);
+
+    sim::Interface mouse{"\\\\?\\hid#vid_046d&pid_c077#7&2b3c4d5e&0&0000#{4d1e55b2}"};
+    mouse.vendor_id = 0x046D;
+    mouse.product_id = 0xC077;
+    mouse.version = 0x7200;
+    mouse.string4 = u"USB Optical Mouse";
+    bus.add(mouse);
+
+    std::shared_ptr<sim::Bootloader> bootloader;
+    if (options.device != SimDevice::NONE) {
+        char path[80];
+        std::snprintf(path, sizeof path,
+                      "\\\\?\\hid#vid_%04x&pid_%04x#8&3c4d5e6f&0&0000#{4d1e55b2}",
+                      static_cast<unsigned>(vendor_id), static_cast<unsigned>(TORVIK_PRODUCT));
+        sim::Interface torvik{path};
+        torvik.vendor_id = static_cast<std::uint16_t>(vendor_id);
+        torvik.product_id = TORVIK_PRODUCT;
+        torvik.version = 0x0100;
+        if (options.device == SimDevice::BOOTLOADER) {
+            torvik.string4 = u"FW-BOOT 1.0";
+            bootloader = std::make_shared<sim::Bootloader>(options.faults);
+            torvik.device = bootloader;
+        } else {
+            torvik.string4 = u"Torvik 2.3";
+        }
+        bus.add(torvik);
+    }
+    return bootloader;
+}

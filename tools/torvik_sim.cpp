@@ -1,0 +1,89 @@
+// torvik-sim: runs the updater, exactly as torvikupdate's main does, against
+// a simulated Torvik on a simulated HID bus with a virtual clock.
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+
+#include "platform/sim/bus.h"
+#include "sim_options.h"
+#include "torvik_config.h"
+#include "torvikupdate.h"
+
+namespace {
+
+constexpr int EXIT_USAGE = 64;
+
+// The run ends through exit() on failure, so what is reported afterwards is
+// reported from an exit handler; it needs these to outlive main.
+SimOptions run_options;
+std::shared_ptr<sim::Bootloader> bootloader;
+std::ofstream trace;
+
+void writehex(std::ostream& out, const sim::Report& report) {
+    static const char digits[] = "0123456789abcdef";
+    for (std::uint8_t byte : report) {
+        out << digits[byte >> 4] << digits[byte & 0xF];
+    }
+}
+
+bool saveimage(const std::string& path, const std::vector<std::uint8_t>& image) {
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(image.data()),
+               static_cast<std::streamsize>(image.size()));
+    return static_cast<bool>(file);
+}
+
+void report() {
+    trace.close();
+    const sim::Bus& bus = sim::bus();
+    if (run_options.save_dir && bootloader) {
+        const std::string& dir = *run_options.save_dir;
+        if (!saveimage(dir + "/fpga.bin", bootloader->fpgaimage()) ||
+            !saveimage(dir + "/mcu.bin", bootloader->mcuimage())) {
+            std::cerr << "torvik-sim: cannot write the stored images to " << dir << "\n";
+        }
+    }
+    for (const std::string& violation : bus.violations()) {
+        std::cerr << "torvik-sim: platform rule broken: " << violation << "\n";
+    }
+    if (bus.pendingoperations() != 0) {
+        std::cerr << "torvik-sim: platform rule broken: " << bus.pendingoperations()
+                  << " operation(s) still pending at the end\n";
+    }
+    const sim::Accounting& done = bus.accounting();
+    std::cerr << "elapsed=" << bus.now() << " writes=" << done.writes << " reads=" << done.reads
+              << " restarted=" << (bootloader && bootloader->restarted() ? "yes" : "no")
+              << std::endl;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string error;
+    auto options = parsesimoptions({argv + 1, argv + argc}, error);
+    if (!options) {
+        std::cerr << "torvik-sim: " << error << "\n" << SIM_USAGE;
+        return EXIT_USAGE;
+    }
+    if (options->help) {
+        std::cout << SIM_USAGE;
+        return 0;
+    }
+    run_options = *options;
+    if (run_options.trace_file) {
+        trace.open(*run_options.trace_file);
+        if (!trace) {
+            std::cerr << "torvik-sim: cannot write " << *run_options.trace_file << "\n";
+            return EXIT_USAGE;
+        }
+        sim::bus().on_wire = [](char direction, const sim::Report& report) {
+            trace << direction << ' ';
+            writehex(trace, report);
+            trace << '\n';
+        };
+    }
+    bootloader = setupbus(sim::bus(), run_options, TORVIK_VENDOR_ID);
+    std::atexit(report);
+    return torvikupdate();
+}
