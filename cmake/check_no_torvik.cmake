@@ -1,0 +1,60 @@
+# Runs torvikupdate.exe under Wine, where no Torvik is attached, and checks
+# what the user sees: the one message on stdout, ended as Windows text mode
+# ends a line ("\r\n"), nothing on stderr, and exit status 2.
+#   cmake -DWINE_RUN=cmake/wine-run.sh -DWINE_PREFIX=DIR -DPROGRAM=torvikupdate.exe
+#         -DOUTPUT_DIR=DIR -P check_no_torvik.cmake
+# The streams go to files in OUTPUT_DIR: execute_process would turn "\r\n"
+# into "\n" in an OUTPUT_VARIABLE, hiding the line end this is to check.
+
+foreach(variable IN ITEMS WINE_RUN WINE_PREFIX PROGRAM OUTPUT_DIR)
+    if(NOT DEFINED ${variable})
+        message(FATAL_ERROR "${variable} is not set")
+    endif()
+endforeach()
+
+set(stdout_file "${OUTPUT_DIR}/torvikupdate_no_torvik.stdout")
+set(stderr_file "${OUTPUT_DIR}/torvikupdate_no_torvik.stderr")
+file(REMOVE "${stdout_file}" "${stderr_file}")
+execute_process(
+    COMMAND "${WINE_RUN}" "--prefix=${WINE_PREFIX}" "${PROGRAM}"
+    INPUT_FILE /dev/null
+    OUTPUT_FILE "${stdout_file}"
+    ERROR_FILE "${stderr_file}"
+    RESULT_VARIABLE status
+    TIMEOUT 120)
+file(READ "${stdout_file}" stdout)
+file(READ "${stdout_file}" stdout_hex HEX)
+file(READ "${stderr_file}" stderr)
+file(SIZE "${stderr_file}" stderr_size)
+
+set(expected_stdout
+    "No Torvik found. Please restart Torvik in bootloader mode (connect USB during power on).\r\n")
+
+# Shows a string with its line ends and other control characters visible.
+function(visible text out_var)
+    string(REPLACE "\r" "\\r" text "${text}")
+    string(REPLACE "\n" "\\n" text "${text}")
+    set(${out_var} "\"${text}\"" PARENT_SCOPE)
+endfunction()
+
+set(failures "")
+string(HEX "${expected_stdout}" expected_stdout_hex)
+if(NOT stdout_hex STREQUAL expected_stdout_hex)
+    visible("${stdout}" got)
+    visible("${expected_stdout}" wanted)
+    string(APPEND failures "stdout is ${got}\n  expected ${wanted}\n")
+endif()
+if(NOT stderr_size EQUAL 0)
+    visible("${stderr}" got)
+    string(APPEND failures "stderr is ${got}\n  expected nothing\n")
+endif()
+if(NOT status STREQUAL "2")
+    string(APPEND failures "exit status is ${status}\n  expected 2\n")
+endif()
+
+if(failures)
+    # A plain message keeps the strings as they are; FATAL_ERROR would reflow them.
+    message("torvikupdate.exe under Wine:\n${failures}")
+    message(FATAL_ERROR "torvikupdate.exe did not report the missing Torvik as expected")
+endif()
+message(STATUS "torvikupdate.exe under Wine: the no-Torvik message, nothing on stderr, status 2")
