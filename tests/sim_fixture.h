@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+#include <utility>
+
 #include "platform/sim/bus.h"
 
 class SimBusTest : public ::testing::Test {
@@ -14,6 +18,9 @@ class SimBusTest : public ::testing::Test {
     }
 
     void TearDown() override {
+        if (device_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(device_);
+        }
         const sim::Bus& bus = sim::bus();
         for (const std::string& violation : bus.violations()) {
             ADD_FAILURE() << "platform rule broken: " << violation;
@@ -29,4 +36,27 @@ class SimBusTest : public ::testing::Test {
     sim::Bus& bus() {
         return sim::bus();
     }
+
+    // Puts `device` (nullptr: one that never answers) on the bus and opens it
+    // as discovery does. The handle is closed after the test.
+    HANDLE attach(std::shared_ptr<sim::Device> device) {
+        sim::Interface torvik{"torvik"};
+        torvik.device = std::move(device);
+        bus().add(torvik);
+        device_ =
+            CreateFileA("torvik", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        return device_;
+    }
+
+    // What `run` writes to stdout (the updater's progress goes there).
+    template <typename Run>
+    static std::string printed(Run&& run) {
+        ::testing::internal::CaptureStdout();
+        std::forward<Run>(run)();
+        return ::testing::internal::GetCapturedStdout();
+    }
+
+  private:
+    HANDLE device_ = INVALID_HANDLE_VALUE;
 };

@@ -1,5 +1,6 @@
 #include "sim_options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -25,7 +26,9 @@ namespace {
 
 // A whole number in [0, maximum], decimal or 0x-hex.
 bool parsenumber(const std::string& text, unsigned long maximum, unsigned long& value) {
-    if (text.empty() || text[0] == '-' || text[0] == '+') {
+    // strtoul would also take leading blanks and a sign; a number here starts
+    // with a digit.
+    if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) {
         return false;
     }
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');

@@ -309,6 +309,10 @@ HANDLE Bus::createevent(LPSECURITY_ATTRIBUTES security, BOOL manual_reset, BOOL 
     if (security != nullptr || !manual_reset || name != nullptr) {
         violation("CreateEventA: the updater's events are unnamed manual-reset events");
     }
+    if (event_creation_fails) {
+        last_error_ = ERROR_NOT_ENOUGH_MEMORY;
+        return nullptr;
+    }
     ++accounting_.events_created;
     HandleEntry event(Kind::EVENT);
     event.signalled = initial_state != FALSE;

@@ -103,6 +103,7 @@ class Bus {
     // Faults of the platform rather than of a device.
     bool set_cannot_be_built = false;
     bool allocation_fails = false;
+    bool event_creation_fails = false;  // CreateEventA returns no event
     // How long a cancelled operation takes to end after CancelIoEx.
     Millis cancel_latency_ms = 1;
     // The next this many cancels find the operation already completed: a
