@@ -2,7 +2,8 @@
 # what the user sees: the one message on stdout, ended as Windows text mode
 # ends a line ("\r\n"), nothing on stderr, and exit status 2.
 #   cmake -DWINE_RUN=cmake/wine-run.sh -DWINE_PREFIX=DIR -DPROGRAM=torvikupdate.exe
-#         -DOUTPUT_DIR=DIR -P check_no_torvik.cmake
+#         -DOUTPUT_DIR=DIR [-DDLL_OVERRIDES=...] -P check_no_torvik.cmake
+# DLL_OVERRIDES are Wine DLL overrides for this run (hid=d: no hid.dll).
 # The streams go to files in OUTPUT_DIR: execute_process would turn "\r\n"
 # into "\n" in an OUTPUT_VARIABLE, hiding the line end this is to check.
 
@@ -14,9 +15,14 @@ endforeach()
 
 set(stdout_file "${OUTPUT_DIR}/torvikupdate_no_torvik.stdout")
 set(stderr_file "${OUTPUT_DIR}/torvikupdate_no_torvik.stderr")
+file(MAKE_DIRECTORY "${OUTPUT_DIR}")
 file(REMOVE "${stdout_file}" "${stderr_file}")
+set(overrides "")
+if(DLL_OVERRIDES)
+    set(overrides "WINEDLLOVERRIDES=${DLL_OVERRIDES}")
+endif()
 execute_process(
-    COMMAND "${WINE_RUN}" "--prefix=${WINE_PREFIX}" "${PROGRAM}"
+    COMMAND "${CMAKE_COMMAND}" -E env ${overrides} "${WINE_RUN}" "--prefix=${WINE_PREFIX}" "${PROGRAM}"
     INPUT_FILE /dev/null
     OUTPUT_FILE "${stdout_file}"
     ERROR_FILE "${stderr_file}"

@@ -6,8 +6,8 @@
 # prefix in the build tree; the fixture's cleanup test shuts them down.
 
 if(NOT TORVIK_WINE_RUN OR NOT TORVIK_WINE_PREFIX)
-    message(FATAL_ERROR "The Windows tests run under Wine: configure with the toolchain file "
-                        "cmake/mingw-w64-x86_64.cmake (cmake --preset windows)")
+    message(FATAL_ERROR "The Windows tests run under Wine: configure with a toolchain file "
+                        "cmake/mingw-w64-*.cmake (cmake --preset windows or windows32)")
 endif()
 
 # GoogleTest built for Windows from Debian's source package (googletest).
@@ -26,8 +26,14 @@ add_subdirectory("${TORVIK_GOOGLETEST_SOURCE_DIR}" googletest EXCLUDE_FROM_ALL)
 # platform-independent protocol code.
 add_executable(torvik_windows_tests
     protocol_test.cpp
-    windows/exchange_pipe_test.cpp)
-target_link_libraries(torvik_windows_tests PRIVATE torvik_core gtest_main)
+    windows/exchange_pipe_test.cpp
+    windows/setupapi_records_test.cpp
+    windows/resources_test.cpp)
+target_link_libraries(torvik_windows_tests PRIVATE torvik_core gtest_main version)
+# Wine maps the Unix file system to drive Z:.
+target_compile_definitions(torvik_windows_tests PRIVATE
+    TORVIKUPDATE_EXE="Z:$<TARGET_FILE:torvikupdate>")
+add_dependencies(torvik_windows_tests torvikupdate)
 
 # Wine's server and services, started by the emulator when first needed,
 # stop after the last test that needed them.
@@ -53,3 +59,41 @@ add_test(NAME torvikupdate_reports_no_torvik
                  -P "${PROJECT_SOURCE_DIR}/cmake/check_no_torvik.cmake")
 set_tests_properties(torvikupdate_reports_no_torvik PROPERTIES
     FIXTURES_REQUIRED wine TIMEOUT 180)
+
+# The executable's import table names only DLLs that Windows always takes
+# from the system directory.
+add_test(NAME torvikupdate_imports_only_system_dlls
+         COMMAND "${CMAKE_COMMAND}" "-DOBJDUMP=${CMAKE_OBJDUMP}"
+                 "-DPROGRAM=$<TARGET_FILE:torvikupdate>"
+                 -P "${PROJECT_SOURCE_DIR}/cmake/check_imports.cmake")
+
+# Without hid.dll no interface can be identified: the not-found outcome.
+add_test(NAME torvikupdate_without_hid_dll_reports_no_torvik
+         COMMAND "${CMAKE_COMMAND}"
+                 "-DWINE_RUN=${TORVIK_WINE_RUN}"
+                 "-DWINE_PREFIX=${TORVIK_WINE_PREFIX}"
+                 "-DPROGRAM=$<TARGET_FILE:torvikupdate>"
+                 "-DOUTPUT_DIR=${CMAKE_CURRENT_BINARY_DIR}/without_hid"
+                 "-DDLL_OVERRIDES=hid=d"
+                 -P "${PROJECT_SOURCE_DIR}/cmake/check_no_torvik.cmake")
+set_tests_properties(torvikupdate_without_hid_dll_reports_no_torvik PROPERTIES
+    FIXTURES_REQUIRED wine TIMEOUT 180)
+
+# A stranger's hid.dll beside the executable, and a program that imports
+# hid.dll the usual way to show that Wine would load it.
+add_library(planted_hid SHARED windows/planted_hid.cpp)
+set_target_properties(planted_hid PROPERTIES OUTPUT_NAME hid PREFIX ""
+    RUNTIME_OUTPUT_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/planted_dll")
+add_executable(import_control windows/import_control.cpp)
+target_link_libraries(import_control PRIVATE hid)
+add_test(NAME torvikupdate_never_loads_a_planted_hid_dll
+         COMMAND "${CMAKE_COMMAND}"
+                 "-DWINE_RUN=${TORVIK_WINE_RUN}"
+                 "-DWINE_PREFIX=${TORVIK_WINE_PREFIX}"
+                 "-DPROGRAM=$<TARGET_FILE:torvikupdate>"
+                 "-DPLANTED_DLL=$<TARGET_FILE:planted_hid>"
+                 "-DCONTROL=$<TARGET_FILE:import_control>"
+                 "-DOUTPUT_DIR=${CMAKE_CURRENT_BINARY_DIR}"
+                 -P "${PROJECT_SOURCE_DIR}/cmake/check_planted_hid.cmake")
+set_tests_properties(torvikupdate_never_loads_a_planted_hid_dll PROPERTIES
+    FIXTURES_REQUIRED wine TIMEOUT 180 SKIP_REGULAR_EXPRESSION "not meaningful")

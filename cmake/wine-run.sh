@@ -39,8 +39,9 @@ LINGER=600
 WINEPREFIX=$prefix
 # No debug channels: Wine's messages would mix with the program's stderr.
 WINEDEBUG=-all
-# No desktop menu entries or file associations for the programs run here.
-WINEDLLOVERRIDES=winemenubuilder.exe=d
+# No desktop menu entries or file associations for the programs run here;
+# a caller's own overrides come after.
+WINEDLLOVERRIDES="winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 # Headless, wherever it runs: the programs here are console programs, and a
 # display that is set but unreachable would only slow Wine down.
