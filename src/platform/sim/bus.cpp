@@ -332,30 +332,26 @@ BOOL Bus::resetevent(HANDLE event) {
 
 BOOL Bus::writefile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD written, LPOVERLAPPED io) {
     ++accounting_.writes;
-    if (bytes != REPORT_BYTES) {
-        violation("WriteFile: a report is written as exactly 64 bytes");
-        return fail(ERROR_INVALID_PARAMETER);
-    }
-    if (written != nullptr) {
-        *written = 0;
-    }
-    return startoperation(true, file, static_cast<std::uint8_t*>(const_cast<void*>(buffer)), io);
+    // The device only reads from the buffer of a write.
+    auto* report = static_cast<std::uint8_t*>(const_cast<void*>(buffer));
+    return startoperation(true, file, report, bytes, written, io);
 }
 
 BOOL Bus::readfile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD read, LPOVERLAPPED io) {
     ++accounting_.reads;
-    if (bytes != REPORT_BYTES) {
-        violation("ReadFile: a report is read as exactly 64 bytes");
-        return fail(ERROR_INVALID_PARAMETER);
-    }
-    if (read != nullptr) {
-        *read = 0;
-    }
-    return startoperation(false, file, static_cast<std::uint8_t*>(buffer), io);
+    return startoperation(false, file, static_cast<std::uint8_t*>(buffer), bytes, read, io);
 }
 
-BOOL Bus::startoperation(bool write, HANDLE file, std::uint8_t* buffer, LPOVERLAPPED io) {
+BOOL Bus::startoperation(bool write, HANDLE file, std::uint8_t* buffer, DWORD bytes,
+                         LPDWORD transferred, LPOVERLAPPED io) {
     const char* function = write ? "WriteFile" : "ReadFile";
+    if (bytes != REPORT_BYTES) {
+        violation(std::string(function) + ": a report moves as exactly 64 bytes");
+        return fail(ERROR_INVALID_PARAMETER);
+    }
+    if (transferred != nullptr) {
+        *transferred = 0;
+    }
     HandleEntry* entry = live(file, Kind::DEVICE, function);
     if (entry == nullptr) {
         return fail(ERROR_INVALID_HANDLE);

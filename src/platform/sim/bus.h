@@ -184,7 +184,8 @@ class Bus {
     Device* deviceof(const HandleEntry& entry);
     void violation(std::string what);
     BOOL fail(DWORD error);
-    BOOL startoperation(bool write, HANDLE file, std::uint8_t* buffer, LPOVERLAPPED io);
+    BOOL startoperation(bool write, HANDLE file, std::uint8_t* buffer, DWORD bytes,
+                        LPDWORD transferred, LPOVERLAPPED io);
     // Runs the clock until `done` holds or `deadline` passes (nullopt: no
     // deadline). Returns whether `done` held.
     bool rununtil(std::optional<Millis> deadline, const std::function<bool()>& done);
