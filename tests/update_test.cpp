@@ -1,4 +1,6 @@
 // The update's block plan and its phases, against the simulated bootloader.
+// Whole runs with the built-in images are checked report for report through
+// torvik-sim (torvik_sim_test.cpp).
 #include <gtest/gtest.h>
 
 #include <array>
@@ -16,9 +18,6 @@ using Block = sim::Bootloader::Block;
 
 Bytes fpgaimage() {
     return Bytes(fpgabin, fpgabin + FPGABIN_LENGTH);
-}
-Bytes mcuimage() {
-    return Bytes(mcubin, mcubin + MCUBIN_LENGTH);
 }
 
 Bytes slice(const Bytes& bytes, std::size_t from, std::size_t count) {
@@ -68,10 +67,6 @@ class Phases : public SimBusTest {
         device = std::make_shared<sim::Bootloader>(std::move(faults));
         handle = attach(device);
     }
-    Bytes stored(std::uint16_t block) const {
-        const Block& data = device->stored().at(block);
-        return Bytes(data.begin(), data.end());
-    }
     std::vector<int> storednumbers() const {
         std::vector<int> numbers;
         for (const auto& [number, data] : device->stored()) {
@@ -90,27 +85,6 @@ std::vector<int> numbers(int first, int count) {
         all.push_back(first + i);
     }
     return all;
-}
-
-TEST_F(Phases, FpgaPhaseStoresTheBuiltInImageAsBlocks0x1000To0x10FB) {
-    start();
-    const Bytes image = fpgaimage();
-    int result = 0;
-    const std::string output =
-        printed([&] { result = fpgaphase(handle, fpgabin, FPGABIN_LENGTH); });
-
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(output, std::string(252, '.'));
-    EXPECT_EQ(storednumbers(), numbers(0x1000, 252));
-    EXPECT_EQ(device->fpgaimage(), image);
-    // The stream cut into blocks: length field and image, zero-filled at the end.
-    const Bytes stream =
-        Bytes{0x00, 0x07, 0xDF, 0x2C} + image + Bytes(252 * BLOCK_SIZE - 4 - image.size(), 0);
-    for (int i = 0; i < 252; ++i) {
-        ASSERT_EQ(stored(static_cast<std::uint16_t>(0x1000 + i)),
-                  slice(stream, i * BLOCK_SIZE, BLOCK_SIZE))
-            << "block 0x" << std::hex << 0x1000 + i;
-    }
 }
 
 struct SmallImage {
@@ -146,24 +120,6 @@ INSTANTIATE_TEST_SUITE_P(Phases, SmallFpgaImages,
                          [](const auto& info) {
                              return std::to_string(info.param.length) + "Bytes";
                          });
-
-TEST_F(Phases, McuPhaseStoresTheImageAsStraightSlicesInBlocks4To8) {
-    start();
-    const Bytes image = mcuimage();
-    ASSERT_EQ(image.size(), 5 * BLOCK_SIZE);
-    int result = 0;
-    const std::string output = printed([&] { result = mcuphase(handle, mcubin, MCUBIN_LENGTH); });
-
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(output, ".....");
-    EXPECT_EQ(storednumbers(), numbers(4, 5));
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(stored(static_cast<std::uint16_t>(4 + i)),
-                  slice(image, i * BLOCK_SIZE, BLOCK_SIZE))
-            << "block " << 4 + i;
-    }
-    EXPECT_EQ(device->mcuimage(), image);
-}
 
 TEST_F(Phases, AFailingMcuBlock6EndsThePhaseThereAfterTwoDots) {
     sim::Faults faults;
