@@ -124,6 +124,10 @@ struct SearchEnder {
     void (*breakit)(sim::Interface&);
 };
 
+void PrintTo(const SearchEnder& ender, std::ostream* out) {
+    *out << ender.name;
+}
+
 class SearchEnds : public Discovery, public ::testing::WithParamInterface<SearchEnder> {};
 
 TEST_P(SearchEnds, BeforeTheUpdaterFurtherOn) {
