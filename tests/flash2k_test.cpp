@@ -104,20 +104,20 @@ struct Attempts {
     sim::Faults faults;
     int confirmed;
     std::vector<int> chunk_order;  // of the writes started, stalled ones included
-    int reads;
+    int reads;  // one discarding the stale input before each attempt, and the acknowledgements'
     int complete_sendings;
 };
 
 const auto ALL = chunks(0, 36);
 const Attempts ATTEMPTS[] = {
-    {"AcknowledgedAtOnce_OneDot", {}, 1, ALL, 1, 1},
-    {"FirstAnsweredWithThePreviousBlocksAck_SentAgainWhole", wrongack(1), 1, ALL + ALL, 2, 2},
+    {"AcknowledgedAtOnce_OneDot", {}, 1, ALL, 1 + 1, 1},
+    {"FirstAnsweredWithThePreviousBlocksAck_SentAgainWhole", wrongack(1), 1, ALL + ALL, 2 + 2, 2},
     {"ChunkFailsInTheFirstAttempt_NoReadThenAgainFromChunk0", stall(10, 3), 1,
-     chunks(0, 11) + std::vector<int>{10, 10} + ALL, 1, 1},
+     chunks(0, 11) + std::vector<int>{10, 10} + ALL, 2 + 1, 1},
     {"FirstChunkFailsEveryTime_FourTimesThreeWritesNoReadNoDot", stall(0, sim::Faults::ALWAYS), 0,
-     std::vector<int>(4 * 3, 0), 0, 0},
-    {"AcknowledgesOnlyTheFourthAttempt_OneDot", noack(3), 1, times(4, ALL), 3 * 3 + 1, 4},
-    {"FourUnansweredAttempts_NoDot", noack(sim::Faults::ALWAYS), 0, times(4, ALL), 4 * 3, 4},
+     std::vector<int>(4 * 3, 0), 4 + 0, 0},
+    {"AcknowledgesOnlyTheFourthAttempt_OneDot", noack(3), 1, times(4, ALL), 4 + 3 * 3 + 1, 4},
+    {"FourUnansweredAttempts_NoDot", noack(sim::Faults::ALWAYS), 0, times(4, ALL), 4 + 4 * 3, 4},
 };
 
 void PrintTo(const Attempts& attempts, std::ostream* out) {

@@ -24,6 +24,10 @@ std::string describe(const SimOptions& options) {
     for (const auto& stall : faults.stalled_writes) {
         text << stall.block << ':' << int{stall.chunk} << ':' << stall.count << ' ';
     }
+    text << "} late_ack={";
+    for (const auto& [block, late] : faults.late_ack) {
+        text << block << ':' << late.ms << ':' << late.count << ' ';
+    }
     text << "} ack_delay=" << faults.ack_delay_ms << " write_ms=" << faults.write_ms
          << " unplug_after=" << (faults.unplug_after ? std::to_string(*faults.unplug_after) : "-")
          << " save=" << options.save_dir.value_or("-")
@@ -47,12 +51,17 @@ TEST(SimOptions, GoodCommandLinesSetWhatTheySay) {
         {{"--no-ack=0x1000:2"}, [](SimOptions& o) { o.faults.no_ack[0x1000] = 2; }},
         {{"--no-ack=0X10fb:all"}, [](SimOptions& o) { o.faults.no_ack[0x10FB] = ALL; }},
         {{"--wrong-ack=0x1001:1"}, [](SimOptions& o) { o.faults.wrong_ack[0x1001] = 1; }},
-        {{"--stall-write=4:35:3", "--stall-write=5:0xff:all"},
+        {{"--stall-write=4:35:3", "--stall-write=5:0x0:all"},
          [](SimOptions& o) {
              o.faults.stalled_writes.push_back({4, 35, 3});
-             o.faults.stalled_writes.push_back({5, 255, ALL});
+             o.faults.stalled_writes.push_back({5, 0, ALL});
          }},
         {{"--ack-delay=2500"}, [](SimOptions& o) { o.faults.ack_delay_ms = 2500; }},
+        {{"--late-ack=0x1000:6500", "--late-ack=4:10:all"},
+         [](SimOptions& o) {
+             o.faults.late_ack[0x1000] = {6500, 1};
+             o.faults.late_ack[4] = {10, ALL};
+         }},
         {{"--unplug-after=0x1010"}, [](SimOptions& o) { o.faults.unplug_after = 0x1010; }},
         {{"--save=out/dir", "--trace=t.txt"},
          [](SimOptions& o) {
@@ -84,9 +93,10 @@ TEST(SimOptions, BadCommandLinesAreRefusedNamingTheArgument) {
         {"--no-ack=0x1g"},
         {"--no-ack=6:1:2"},
         {"--no-ack=6:some"},
-        {"--stall-write=0x1000"},  // the chunk is not optional
-        {"--stall-write=0x1000:256"},
+        {"--stall-write=0x1000"},     // the chunk is not optional
+        {"--stall-write=0x1000:36"},  // chunks are 0 to 35
         {"--ack-delay=1.5"},
+        {"--late-ack=0x1000"},  // the delay is not optional
         {"--unplug-after=all"},
         {"--save="},
         {"--device=none", "--no-ack=x"},

@@ -14,15 +14,21 @@ const char SIM_USAGE[] =
     "  --no-ack=BLOCK[:N]                the first N sendings of BLOCK get no acknowledgement\n"
     "  --wrong-ack=BLOCK[:N]             ... are acknowledged as block BLOCK-1\n"
     "  --stall-write=BLOCK:CHUNK[:N]     the first N writes of that chunk never complete\n"
+    "  --late-ack=BLOCK:MS[:N]           the first N sendings of BLOCK (default 1) are\n"
+    "                                    acknowledged MS ms after their last chunk\n"
     "  --ack-delay=MS                    acknowledgements come MS ms after the last chunk\n"
     "  --write-ms=MS                     every write takes MS ms (default 0)\n"
     "  --unplug-after=BLOCK              the device is gone once BLOCK is acknowledged\n"
     "  --save=DIR                        write the stored images to DIR/fpga.bin, DIR/mcu.bin\n"
     "  --trace=FILE                      write every report that crossed the wire to FILE\n"
     "  --help                            show this text\n"
-    "BLOCK is decimal or 0x-hex; N is a count or 'all' (the default). Times are virtual.\n";
+    "BLOCK is decimal or 0x-hex; N is a count or 'all' (the default, but for --late-ack).\n"
+    "Times are virtual.\n";
 
 namespace {
+
+// A block travels in chunks 0 to 35.
+constexpr unsigned long LAST_CHUNK = 35;
 
 // A whole number in [0, maximum], decimal or 0x-hex.
 bool parsenumber(const std::string& text, unsigned long maximum, unsigned long& value) {
@@ -75,26 +81,40 @@ bool parseblockcount(const std::string& text, std::map<std::uint16_t, int>& faul
     return true;
 }
 
-bool parsestall(const std::string& text, std::vector<sim::Faults::Stall>& stalls) {
-    const auto parts = split(text);
-    unsigned long block = 0;
-    unsigned long chunk = 0;
-    int count = sim::Faults::ALWAYS;
-    if (parts.size() < 2 || parts.size() > 3 || !parsenumber(parts[0], 0xFFFF, block) ||
-        !parsenumber(parts[1], 0xFF, chunk) ||
-        (parts.size() == 3 && !parsecount(parts[2], count))) {
-        return false;
-    }
-    stalls.push_back({static_cast<std::uint16_t>(block), static_cast<std::uint8_t>(chunk), count});
-    return true;
-}
-
 bool parsemillis(const std::string& text, sim::Millis& millis) {
     unsigned long value = 0;
     if (!parsenumber(text, 86400000, value)) {
         return false;
     }
     millis = static_cast<sim::Millis>(value);
+    return true;
+}
+
+// BLOCK:MS[:N], N 1 when left out.
+bool parselate(const std::string& text, std::map<std::uint16_t, sim::Faults::Late>& faults) {
+    const auto parts = split(text);
+    unsigned long block = 0;
+    sim::Faults::Late late{0, 1};
+    if (parts.size() < 2 || parts.size() > 3 || !parsenumber(parts[0], 0xFFFF, block) ||
+        !parsemillis(parts[1], late.ms) ||
+        (parts.size() == 3 && !parsecount(parts[2], late.count))) {
+        return false;
+    }
+    faults[static_cast<std::uint16_t>(block)] = late;
+    return true;
+}
+
+bool parsestall(const std::string& text, std::vector<sim::Faults::Stall>& stalls) {
+    const auto parts = split(text);
+    unsigned long block = 0;
+    unsigned long chunk = 0;
+    int count = sim::Faults::ALWAYS;
+    if (parts.size() < 2 || parts.size() > 3 || !parsenumber(parts[0], 0xFFFF, block) ||
+        !parsenumber(parts[1], LAST_CHUNK, chunk) ||
+        (parts.size() == 3 && !parsecount(parts[2], count))) {
+        return false;
+    }
+    stalls.push_back({static_cast<std::uint16_t>(block), static_cast<std::uint8_t>(chunk), count});
     return true;
 }
 
@@ -120,6 +140,9 @@ bool parseoption(const std::string& name, const std::string& value, SimOptions& 
     }
     if (name == "--stall-write") {
         return parsestall(value, faults.stalled_writes);
+    }
+    if (name == "--late-ack") {
+        return parselate(value, faults.late_ack);
     }
     if (name == "--ack-delay") {
         return parsemillis(value, faults.ack_delay_ms);

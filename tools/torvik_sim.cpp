@@ -2,6 +2,7 @@
 // a simulated Torvik on a simulated HID bus with a virtual clock.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -13,6 +14,7 @@
 namespace {
 
 constexpr int EXIT_USAGE = 64;
+constexpr int EXIT_CANNOT_WRITE = 74;  // an output file cannot be written
 
 // The run ends through exit() on failure, so what is reported afterwards is
 // reported from an exit handler; it needs these to outlive main.
@@ -27,21 +29,29 @@ void writehex(std::ostream& out, const sim::Report& report) {
     }
 }
 
-bool saveimage(const std::string& path, const std::vector<std::uint8_t>& image) {
+bool saveimage(const std::filesystem::path& path, const std::vector<std::uint8_t>& image) {
     std::ofstream file(path, std::ios::binary);
     file.write(reinterpret_cast<const char*>(image.data()),
                static_cast<std::streamsize>(image.size()));
     return static_cast<bool>(file);
 }
 
+bool savestoredimages(const std::filesystem::path& dir) {
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    return saveimage(dir / "fpga.bin", bootloader->fpgaimage()) &&
+           saveimage(dir / "mcu.bin", bootloader->mcuimage());
+}
+
 void report() {
     trace.close();
     const sim::Bus& bus = sim::bus();
+    bool saved = true;
     if (run_options.save_dir && bootloader) {
-        const std::string& dir = *run_options.save_dir;
-        if (!saveimage(dir + "/fpga.bin", bootloader->fpgaimage()) ||
-            !saveimage(dir + "/mcu.bin", bootloader->mcuimage())) {
-            std::cerr << "torvik-sim: cannot write the stored images to " << dir << "\n";
+        saved = savestoredimages(*run_options.save_dir);
+        if (!saved) {
+            std::cerr << "torvik-sim: cannot write the stored images to " << *run_options.save_dir
+                      << "\n";
         }
     }
     for (const std::string& violation : bus.violations()) {
@@ -55,6 +65,10 @@ void report() {
     std::cerr << "elapsed=" << bus.now() << " writes=" << done.writes << " reads=" << done.reads
               << " restarted=" << (bootloader && bootloader->restarted() ? "yes" : "no")
               << std::endl;
+    if (!saved) {
+        // This runs as the process ends, where exit() may not be called again.
+        std::_Exit(EXIT_CANNOT_WRITE);
+    }
 }
 
 }  // namespace

@@ -29,8 +29,9 @@ int endtimedoutoperation(HANDLE device, OVERLAPPED* io) {
     return GetLastError() != ERROR_OPERATION_ABORTED;
 }
 
-int trycompletes(HANDLE device, Direction direction, std::uint8_t* buffer, OVERLAPPED* io,
-                 HANDLE event, DWORD wait_ms) {
+// Clears the event and starts the operation, as every operation here starts.
+bool startclean(HANDLE device, Direction direction, std::uint8_t* buffer, OVERLAPPED* io,
+                HANDLE event) {
     // A call that fails at once leaves the event as it was; reset it here so
     // that the signal of an earlier operation never passes for this one.
     ResetEvent(event);
@@ -39,7 +40,12 @@ int trycompletes(HANDLE device, Direction direction, std::uint8_t* buffer, OVERL
         // must not still hold an earlier report.
         std::memset(buffer, 0, REPORT_SIZE);
     }
-    const bool started = startoperation(device, direction, buffer, io);
+    return startoperation(device, direction, buffer, io);
+}
+
+int trycompletes(HANDLE device, Direction direction, std::uint8_t* buffer, OVERLAPPED* io,
+                 HANDLE event, DWORD wait_ms) {
+    const bool started = startclean(device, direction, buffer, io, event);
     if (WaitForSingleObject(event, wait_ms) == WAIT_OBJECT_0) {
         return 1;
     }
@@ -79,4 +85,28 @@ int sendblock(HANDLE device, const std::uint8_t report[REPORT_SIZE], OVERLAPPED*
 
 int getresult(HANDLE device, std::uint8_t buffer[REPORT_SIZE], OVERLAPPED* io, HANDLE event) {
     return exchangereport(device, FROM_DEVICE, buffer, io, event, READ_WAIT_MS);
+}
+
+void discardstaleinput(HANDLE device, OVERLAPPED* io, HANDLE event) {
+    if (event == nullptr) {
+        return;
+    }
+    // HidD_FlushQueue would do this in one call, but not every HID stack
+    // supports it (Wine's refuses it), and a Linux backend has no such call.
+    // A read that completes at once found a report already queued: the
+    // driver's queue is empty once a read has to wait.
+    std::uint8_t discarded[REPORT_SIZE];
+    for (int report = 0; report < STALE_REPORTS_MAX; ++report) {
+        if (!startclean(device, FROM_DEVICE, discarded, io, event)) {
+            return;
+        }
+        if (WaitForSingleObject(event, 0) != WAIT_OBJECT_0) {
+            endtimedoutoperation(device, io);
+            return;
+        }
+        DWORD transferred = 0;
+        if (!GetOverlappedResult(device, io, &transferred, FALSE)) {
+            return;  // it ended with an error: no report was waiting
+        }
+    }
 }

@@ -53,7 +53,11 @@ int flash2k(HANDLE device, std::uint16_t block_number, const std::uint8_t* data,
 
     int confirmed = 0;
     for (int attempt = 0; attempt < BLOCK_ATTEMPTS && !confirmed; ++attempt) {
-        // A failed attempt sends the whole block again, from chunk 0.
+        // An acknowledgement that came after its reads had given up is still
+        // queued, and would answer this attempt's read in place of the
+        // device's answer to it. A failed attempt sends the whole block
+        // again, from chunk 0.
+        discardstaleinput(device, &io, event);
         confirmed = sendframe(device, frame, report, &io, event) &&
                     readacknowledgement(device, block_number, &io, event);
     }

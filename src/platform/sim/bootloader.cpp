@@ -109,7 +109,15 @@ void Bootloader::framecomplete(std::uint16_t block, Millis now) {
     if (takeone(faults_.no_ack, block)) {
         return;
     }
-    const Millis at = now + faults_.ack_delay_ms;
+    Millis delay = faults_.ack_delay_ms;
+    auto late = faults_.late_ack.find(block);
+    if (late != faults_.late_ack.end() && late->second.count != 0) {
+        if (late->second.count != Faults::ALWAYS) {
+            --late->second.count;
+        }
+        delay = late->second.ms;
+    }
+    const Millis at = now + delay;
     acknowledge(takeone(faults_.wrong_ack, block) ? static_cast<std::uint16_t>(block - 1) : block,
                 at);
 }

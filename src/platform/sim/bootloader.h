@@ -22,9 +22,14 @@ struct Faults {
         std::uint8_t chunk;
         int count;
     };
+    struct Late {
+        Millis ms;
+        int count;
+    };
     std::map<std::uint16_t, int> no_ack;     // complete sendings left unanswered
     std::map<std::uint16_t, int> wrong_ack;  // answered with the previous block's number
     std::vector<Stall> stalled_writes;       // writes of a chunk that never complete
+    std::map<std::uint16_t, Late> late_ack;  // answered `ms` after the last chunk
     Millis ack_delay_ms = 0;
     Millis write_ms = 0;
     std::optional<std::uint16_t> unplug_after;  // gone once this block's ack is read
