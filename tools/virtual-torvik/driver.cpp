@@ -98,14 +98,13 @@ constexpr USHORT VERSION = 0x0100;
 // ID 0 in front for programs, which then read and write 64.
 constexpr ULONG REPORT_DATA_BYTES = devicecore::REPORT_BYTES - 1;
 
+// clang-format off
 const UCHAR REPORT_DESCRIPTOR[] = {
-    0x06, 0x00,
-    0xFF,        // usage page: vendor-defined 0xFF00
-    0x09, 0x01,  // usage 1
-    0xA1, 0x01,  // collection: application
-    0x15, 0x00,  //   logical minimum 0
-    0x26, 0xFF,
-    0x00,                     //   logical maximum 255
+    0x06, 0x00, 0xFF,         // usage page: vendor-defined 0xFF00
+    0x09, 0x01,               // usage 1
+    0xA1, 0x01,               // collection: application
+    0x15, 0x00,               //   logical minimum 0
+    0x26, 0xFF, 0x00,         //   logical maximum 255
     0x75, 0x08,               //   report size: 8 bits
     0x95, REPORT_DATA_BYTES,  //   report count: 63
     0x09, 0x02,               //   usage 2
@@ -117,16 +116,13 @@ const UCHAR REPORT_DESCRIPTOR[] = {
 };
 
 const UCHAR HID_DESCRIPTOR[] = {
-    9,
-    0x21,  // length, type: HID
-    0x11,
-    0x01,  // HID 1.11
-    0,     // no country
-    1,
-    0x22,  // one descriptor: the report descriptor
-    sizeof(REPORT_DESCRIPTOR),
-    0x00,  // its length
+    9, 0x21,                         // length, type: HID
+    0x11, 0x01,                      // HID 1.11
+    0,                               // no country
+    1, 0x22,                         // one descriptor: the report descriptor
+    sizeof(REPORT_DESCRIPTOR), 0x00, // its length
 };
+// clang-format on
 
 constexpr ULONG MARKER_STRING_INDEX = 4;
 const WCHAR MARKER_STRING[] = L"FW-BOOT 1.0";
