@@ -16,7 +16,7 @@ namespace {
 
 const char HARDWARE_ID[] = "root\\virtual_torvik\0";  // a list: two zeros end it
 const char INSTANCE_ID[] = "ROOT\\VIRTUAL_TORVIK\\0000";
-constexpr DWORD START_WAIT_MS = 20000;
+constexpr DWORD START_WAIT_MS = 5000;
 constexpr DWORD POLL_MS = 100;
 
 bool driverruns() {

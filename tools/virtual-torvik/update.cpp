@@ -47,6 +47,7 @@ const char USAGE[] =
     "  --save=DIR                        write the stored images to DIR/fpga.bin, DIR/mcu.bin\n"
     "  --marker                          only read string 4 as the updater does, and say how\n"
     "                                    that went\n"
+    "  --help                            show this text\n"
     "BLOCK and CHUNK are decimal or 0x-hex; N is a count or 'all' (the default, but for\n"
     "--late-ack and --hold-write, where it is 1). Times are real.\n";
 
@@ -157,6 +158,10 @@ bool parseoptions(int argc, char** argv, Options& options) {
         if (arg == "--marker") {
             options.marker = true;
             continue;
+        }
+        if (arg == "--help") {
+            std::fputs(USAGE, stdout);
+            std::exit(0);
         }
         const std::size_t equals = arg.find('=');
         if (equals == std::string::npos ||
