@@ -47,14 +47,20 @@ const char USAGE[] =
     "  --save=DIR                        write the stored images to DIR/fpga.bin, DIR/mcu.bin\n"
     "  --marker                          only read string 4 as the updater does, and say how\n"
     "                                    that went\n"
+    "  --reset-only                      only start the device over with these faults, for a\n"
+    "                                    run of another program (torvikupdate.exe on Windows)\n"
+    "  --report-only                     only write the summary (writes, reads, restarted) and\n"
+    "                                    save the images, of whatever ran since the last reset\n"
     "  --help                            show this text\n"
     "BLOCK and CHUNK are decimal or 0x-hex; N is a count or 'all' (the default, but for\n"
     "--late-ack and --hold-write, where it is 1). Times are real.\n";
 
+enum class Mode { UPDATE, MARKER, RESET_ONLY, REPORT_ONLY };
+
 struct Options {
     devicecore::Faults faults{};
     std::string save_dir;
-    bool marker = false;
+    Mode mode = Mode::UPDATE;
 };
 
 bool parsenumber(const std::string& text, unsigned long maximum, unsigned long& value) {
@@ -155,8 +161,10 @@ bool parseoption(const std::string& name, const std::string& value, Options& opt
 bool parseoptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--marker") {
-            options.marker = true;
+        if (arg == "--marker" || arg == "--reset-only" || arg == "--report-only") {
+            options.mode = arg == "--marker"       ? Mode::MARKER
+                           : arg == "--reset-only" ? Mode::RESET_ONLY
+                                                   : Mode::REPORT_ONLY;
             continue;
         }
         if (arg == "--help") {
@@ -236,7 +244,8 @@ long long elapsedms() {
 
 // Runs as the process ends, also after the updater's exit on a failed block.
 void report() {
-    const long long elapsed = elapsedms();
+    // Nothing was timed in a report-only run.
+    const long long elapsed = started.QuadPart == 0 ? 0 : elapsedms();
     virtualtorvik::Status status = {};
     controlrequest(virtualtorvik::IOCTL_VIRTUAL_TORVIK_STATUS, nullptr, 0, &status, sizeof status);
     if (!run_options.save_dir.empty() && !saveimages(run_options.save_dir)) {
@@ -298,18 +307,29 @@ int main(int argc, char** argv) {
     }
     control = CreateFileA(virtualtorvik::CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                           OPEN_EXISTING, 0, nullptr);
-    if (control == INVALID_HANDLE_VALUE ||
-        !controlrequest(virtualtorvik::IOCTL_VIRTUAL_TORVIK_RESET, &run_options.faults,
-                        sizeof run_options.faults, nullptr, 0)) {
+    if (control == INVALID_HANDLE_VALUE) {
         std::fputs("virtual-torvik-update: the virtual Torvik's driver is not running\n", stderr);
         return EXIT_NO_CONTROL;
+    }
+    if (run_options.mode == Mode::REPORT_ONLY) {
+        report();
+        return 0;
+    }
+    if (!controlrequest(virtualtorvik::IOCTL_VIRTUAL_TORVIK_RESET, &run_options.faults,
+                        sizeof run_options.faults, nullptr, 0)) {
+        std::fputs("virtual-torvik-update: the virtual Torvik's driver refused the reset\n",
+                   stderr);
+        return EXIT_NO_CONTROL;
+    }
+    if (run_options.mode == Mode::RESET_ONLY) {
+        return 0;
     }
     HANDLE device = findvirtualtorvik();
     if (device == INVALID_HANDLE_VALUE) {
         std::fputs("virtual-torvik-update: no virtual Torvik among the HID devices\n", stderr);
         return EXIT_NO_DEVICE;
     }
-    if (run_options.marker) {
+    if (run_options.mode == Mode::MARKER) {
         return showmarker(device);
     }
     std::setvbuf(stdout, nullptr, _IONBF, 0);
