@@ -1,6 +1,5 @@
 // The virtual Torvik's control interface: what a test program and the
-// driver agree on. Include it after <windows.h> (programs) or <ntddk.h>
-// (the driver); both define CTL_CODE.
+// driver agree on.
 //
 // The control device is a device object of its own beside the HID device,
 // so that tests can set faults and look at what the device stored without
@@ -12,8 +11,8 @@
 namespace virtualtorvik {
 
 // The control device's name in the kernel, and its link for CreateFile.
-#define VIRTUAL_TORVIK_DEVICE_NAME L"\\Device\\VirtualTorvikControl"
-#define VIRTUAL_TORVIK_LINK_NAME L"\\??\\VirtualTorvikControl"
+constexpr wchar_t DEVICE_NAME[] = L"\\Device\\VirtualTorvikControl";
+constexpr wchar_t LINK_NAME[] = L"\\??\\VirtualTorvikControl";
 constexpr char CONTROL_PATH[] = "\\\\.\\VirtualTorvikControl";
 
 // Codes from the range Windows leaves to vendors (device type and function

@@ -621,7 +621,7 @@ NTSTATUS NTAPI devicecontrol(PDEVICE_OBJECT device, PIRP irp) {
 
 void deletecontrol() {
     UNICODE_STRING link;
-    RtlInitUnicodeString(&link, VIRTUAL_TORVIK_LINK_NAME);
+    RtlInitUnicodeString(&link, virtualtorvik::LINK_NAME);
     IoDeleteSymbolicLink(&link);
     IoDeleteDevice(control_device);
     control_device = nullptr;
@@ -630,8 +630,8 @@ void deletecontrol() {
 NTSTATUS createcontrol(PDRIVER_OBJECT driver) {
     UNICODE_STRING name;
     UNICODE_STRING link;
-    RtlInitUnicodeString(&name, VIRTUAL_TORVIK_DEVICE_NAME);
-    RtlInitUnicodeString(&link, VIRTUAL_TORVIK_LINK_NAME);
+    RtlInitUnicodeString(&name, virtualtorvik::DEVICE_NAME);
+    RtlInitUnicodeString(&link, virtualtorvik::LINK_NAME);
     NTSTATUS status =
         IoCreateDevice(driver, 0, &name, FILE_DEVICE_UNKNOWN, 0, FALSE, &control_device);
     if (!NT_SUCCESS(status)) {
