@@ -31,3 +31,9 @@ target_link_libraries(torvikupdate PRIVATE torvik_core)
 target_link_options(torvikupdate PRIVATE $<$<CONFIG:Release>:-s>)
 set_source_files_properties("${TORVIK_GENERATED_DIR}/torvikupdate.rc" PROPERTIES
     OBJECT_DEPENDS "${TORVIK_MANIFEST_PATH}")
+
+# The virtual Torvik (a HID minidriver) and the updater's code run against it:
+# 64-bit only, as the driver's INF.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND TORVIK_TESTS)
+    add_subdirectory(tools/virtual-torvik)
+endif()

@@ -1,141 +1,94 @@
 #include "platform/sim/bootloader.h"
 
 #include <algorithm>
-#include <cstring>
+#include <memory>
 
 namespace sim {
 
 namespace {
 
-constexpr std::size_t CHUNK_BYTES = 57;
-constexpr std::size_t CHUNKS = 36;
-constexpr std::uint16_t FPGA_FIRST = 0x1000;
-constexpr std::uint16_t MCU_FIRST = 4;
+using StoredBlocks = std::map<std::uint16_t, Bootloader::Block>;
 
-std::uint16_t blocknumber(const Report& report) {
-    return static_cast<std::uint16_t>(report[3] | (report[4] << 8));
+std::uint8_t* slotfor(void* context, std::uint16_t block_number) {
+    return (*static_cast<StoredBlocks*>(context))[block_number].data();
 }
 
-bool ischunkmarker(const Report& report) {
-    return report[1] == 'F' && report[2] == '*';
+const std::uint8_t* findstored(const void* context, std::uint16_t block_number) {
+    const auto& stored = *static_cast<const StoredBlocks*>(context);
+    auto found = stored.find(block_number);
+    return found == stored.end() ? nullptr : found->second.data();
 }
 
-bool isrestart(const Report& report) {
-    return ischunkmarker(report) && report[3] == 'G' && report[4] == 0 && report[5] == 0xFF;
+void addblockfaults(const std::map<std::uint16_t, int>& faults,
+                    devicecore::FaultList<devicecore::BlockFault>& list) {
+    for (const auto& [block, count] : faults) {
+        list.add({block, count, 0});
+    }
 }
 
 }  // namespace
 
-Bootloader::Bootloader(Faults faults) : faults_(std::move(faults)) {}
-
-std::uint16_t Bootloader::checksum(const std::uint8_t* data) {
-    unsigned sum = 0;
-    for (unsigned position = 0; position < BLOCK_BYTES; ++position) {
-        if (sum & 0x8000) {
-            sum = ((sum ^ position) << 1) & 0xFFFF;
-        } else {
-            sum = (((sum ^ (~position & 0xFFFF)) << 1) + 1) & 0xFFFF;
-        }
-        sum = (sum + data[position]) & 0xFFFF;
-    }
-    return static_cast<std::uint16_t>(sum);
+Bootloader::Bootloader(Faults faults) {
+    // The core's faults are large; built on the heap, not the stack.
+    auto converted = std::make_unique<devicecore::Faults>(corefaults(faults));
+    core_.start(*converted, storage());
 }
 
-bool Bootloader::takeone(std::map<std::uint16_t, int>& counts, std::uint16_t block) {
-    auto found = counts.find(block);
-    if (found == counts.end() || found->second == 0) {
-        return false;
+devicecore::Faults Bootloader::corefaults(const Faults& faults) {
+    devicecore::Faults converted{};
+    addblockfaults(faults.no_ack, converted.no_ack);
+    addblockfaults(faults.wrong_ack, converted.wrong_ack);
+    for (const auto& [block, late] : faults.late_ack) {
+        converted.late_ack.add({block, late.count, late.ms});
     }
-    if (found->second != Faults::ALWAYS) {
-        --found->second;
+    for (const Faults::Stall& stall : faults.stalled_writes) {
+        converted.held_writes.add({stall.block, stall.chunk, stall.count, devicecore::FOREVER});
     }
-    return true;
+    converted.ack_delay_ms = faults.ack_delay_ms;
+    converted.write_ms = faults.write_ms;
+    converted.unplug = faults.unplug_after.has_value();
+    converted.unplug_after = faults.unplug_after.value_or(0);
+    return converted;
+}
+
+devicecore::BlockStorage Bootloader::storage() const {
+    // The core writes only through `slot`, which is called from the
+    // non-const take(); `find` only reads.
+    return {const_cast<StoredBlocks*>(&stored_), slotfor, findstored};
+}
+
+std::uint16_t Bootloader::checksum(const std::uint8_t* data) {
+    return devicecore::Bootloader::checksum(data);
 }
 
 std::optional<Millis> Bootloader::writestarted(const Report& report) {
-    if (ischunkmarker(report) && !isrestart(report)) {
-        for (Faults::Stall& stall : faults_.stalled_writes) {
-            if (stall.block == blocknumber(report) && stall.chunk == report[5] &&
-                stall.count != 0) {
-                if (stall.count != Faults::ALWAYS) {
-                    --stall.count;
-                }
-                return std::nullopt;
-            }
-        }
+    const Millis held = core_.writeheld(report.data());
+    if (held == devicecore::FOREVER) {
+        return std::nullopt;
     }
-    return faults_.write_ms;
+    return held;
 }
 
 void Bootloader::reporttaken(const Report& report, Millis now) {
-    if (!ischunkmarker(report)) {
-        return;
+    const devicecore::Outcome outcome = core_.take(report.data(), now);
+    switch (outcome.taken) {
+        case devicecore::Taken::BAD_FRAME:
+        case devicecore::Taken::STORED:
+        case devicecore::Taken::NO_ROOM:
+            ++sendings_[outcome.block];
+            break;
+        default:
+            break;
     }
-    if (isrestart(report)) {
-        restarted_ = true;
-        return;
+    if (outcome.acknowledge) {
+        Report acknowledgement;
+        std::copy_n(outcome.acknowledgement, acknowledgement.size(), acknowledgement.begin());
+        to_host.push_back({outcome.acknowledge_at, acknowledgement});
     }
-    const std::uint16_t block = blocknumber(report);
-    const std::size_t chunk = report[5];
-    if (chunk == 0) {
-        // A block sent again starts over, also after a sending that broke off.
-        assembling_ = block;
-        next_chunk_ = 0;
-    }
-    if (chunk >= CHUNKS || assembling_ != block || chunk != next_chunk_) {
-        ++out_of_order_;
-        assembling_.reset();
-        return;
-    }
-    std::memcpy(frame_.data() + chunk * CHUNK_BYTES, report.data() + 6, CHUNK_BYTES);
-    ++next_chunk_;
-    if (next_chunk_ == CHUNKS) {
-        assembling_.reset();
-        framecomplete(block, now);
-    }
-}
-
-void Bootloader::framecomplete(std::uint16_t block, Millis now) {
-    ++sendings_[block];
-    const std::uint16_t sum = checksum(frame_.data());
-    const bool intact = frame_[BLOCK_BYTES] == (sum & 0xFF) &&
-                        frame_[BLOCK_BYTES + 1] == (sum >> 8) && frame_[BLOCK_BYTES + 2] == 0 &&
-                        frame_[BLOCK_BYTES + 3] == 0;
-    if (!intact) {
-        ++bad_frames_;
-        return;
-    }
-    std::copy_n(frame_.begin(), BLOCK_BYTES, stored_[block].begin());
-    if (takeone(faults_.no_ack, block)) {
-        return;
-    }
-    Millis delay = faults_.ack_delay_ms;
-    auto late = faults_.late_ack.find(block);
-    if (late != faults_.late_ack.end() && late->second.count != 0) {
-        if (late->second.count != Faults::ALWAYS) {
-            --late->second.count;
-        }
-        delay = late->second.ms;
-    }
-    const Millis at = now + delay;
-    acknowledge(takeone(faults_.wrong_ack, block) ? static_cast<std::uint16_t>(block - 1) : block,
-                at);
-}
-
-void Bootloader::acknowledge(std::uint16_t block, Millis at) {
-    Report ack{};
-    ack[1] = 'F';
-    ack[2] = '+';
-    ack[3] = static_cast<std::uint8_t>(block & 0xFF);
-    ack[4] = static_cast<std::uint8_t>(block >> 8);
-    to_host.push_back({at, ack});
 }
 
 void Bootloader::reportdelivered(const Report& report) {
-    if (faults_.unplug_after && report[1] == 'F' && report[2] == '+' &&
-        blocknumber(report) == *faults_.unplug_after) {
-        unplugged_ = true;
-    }
+    core_.delivered(report.data());
 }
 
 int Bootloader::sendings(std::uint16_t block) const {
@@ -144,28 +97,16 @@ int Bootloader::sendings(std::uint16_t block) const {
 }
 
 std::vector<std::uint8_t> Bootloader::fpgaimage() const {
-    std::vector<std::uint8_t> stream;
-    for (std::uint32_t block = FPGA_FIRST; block <= 0xFFFF && stored_.count(block); ++block) {
-        const Block& data = stored_.at(static_cast<std::uint16_t>(block));
-        stream.insert(stream.end(), data.begin(), data.end());
-    }
-    if (stream.size() < 4) {
-        return {};
-    }
-    const std::size_t length = (std::size_t{stream[0]} << 24) | (std::size_t{stream[1]} << 16) |
-                               (std::size_t{stream[2]} << 8) | stream[3];
-    if (stream.size() < 4 + length) {
-        return {};
-    }
-    return std::vector<std::uint8_t>(stream.begin() + 4, stream.begin() + 4 + length);
+    const devicecore::BlockStorage blocks = storage();
+    std::vector<std::uint8_t> image(devicecore::fpgaimage(blocks, nullptr, 0));
+    devicecore::fpgaimage(blocks, image.data(), image.size());
+    return image;
 }
 
 std::vector<std::uint8_t> Bootloader::mcuimage() const {
-    std::vector<std::uint8_t> image;
-    for (std::uint16_t block = MCU_FIRST; block < FPGA_FIRST && stored_.count(block); ++block) {
-        const Block& data = stored_.at(block);
-        image.insert(image.end(), data.begin(), data.end());
-    }
+    const devicecore::BlockStorage blocks = storage();
+    std::vector<std::uint8_t> image(devicecore::mcuimage(blocks, nullptr, 0));
+    devicecore::mcuimage(blocks, image.data(), image.size());
     return image;
 }
 

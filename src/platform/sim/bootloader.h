@@ -1,7 +1,8 @@
 // A simulated Torvik bootloader: the updater's peer on the simulated bus.
 //
-// It reads the protocol on its own terms, with its own checksum, so that a
-// fault in the updater's framing shows up as a block it refuses.
+// The protocol itself is the device core's (bootloader_core.h), the same
+// one the virtual Torvik driver runs; this class connects it to the bus and
+// keeps what tests look at in ordinary containers.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/sim/bootloader_core.h"
 #include "platform/sim/bus.h"
 
 namespace sim {
@@ -46,7 +48,7 @@ class Bootloader : public Device {
     void reporttaken(const Report& report, Millis now) override;
     void reportdelivered(const Report& report) override;
     bool unplugged() const override {
-        return unplugged_;
+        return core_.unplugged();
     }
 
     // What the device stored, by block number.
@@ -60,37 +62,32 @@ class Bootloader : public Device {
     std::vector<std::uint8_t> mcuimage() const;
 
     bool restarted() const {
-        return restarted_;
+        return core_.restarted();
     }
     // Complete frames received for a block, accepted or not.
     int sendings(std::uint16_t block) const;
     // Frames whose checksum or trailing zeros were wrong.
     int badframes() const {
-        return bad_frames_;
+        return core_.badframes();
     }
     // Chunks that arrived out of order and dropped the block being assembled.
     int outoforder() const {
-        return out_of_order_;
+        return core_.outoforder();
     }
 
     // The device's checksum of a block's data, as the bootloader computes it.
     static std::uint16_t checksum(const std::uint8_t* data);
 
-  private:
-    void framecomplete(std::uint16_t block, Millis now);
-    void acknowledge(std::uint16_t block, Millis at);
-    static bool takeone(std::map<std::uint16_t, int>& counts, std::uint16_t block);
+    // The device core's faults for these (devicecore::FAULT_ENTRIES of each kind
+    // at most; more are left out).
+    static devicecore::Faults corefaults(const Faults& faults);
 
-    Faults faults_;
-    std::optional<std::uint16_t> assembling_;
-    std::size_t next_chunk_ = 0;
-    std::array<std::uint8_t, 2052> frame_{};
+  private:
+    devicecore::BlockStorage storage() const;
+
+    devicecore::Bootloader core_;
     std::map<std::uint16_t, Block> stored_;
     std::map<std::uint16_t, int> sendings_;
-    int bad_frames_ = 0;
-    int out_of_order_ = 0;
-    bool restarted_ = false;
-    bool unplugged_ = false;
 };
 
 }  // namespace sim
