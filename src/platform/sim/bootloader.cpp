@@ -53,6 +53,11 @@ bool Bootloader::takeone(std::map<std::uint16_t, int>& counts, std::uint16_t blo
 }
 
 std::optional<Millis> Bootloader::writestarted(const Report& report) {
+    if (faults_.unplug_at && ischunkmarker(report) && !isrestart(report) &&
+        faults_.unplug_at->block == blocknumber(report) && faults_.unplug_at->chunk == report[5]) {
+        unplugged_ = true;
+        return std::nullopt;
+    }
     if (ischunkmarker(report) && !isrestart(report)) {
         for (Faults::Stall& stall : faults_.stalled_writes) {
             if (stall.block == blocknumber(report) && stall.chunk == report[5] &&
@@ -118,8 +123,17 @@ void Bootloader::framecomplete(std::uint16_t block, Millis now) {
         delay = late->second.ms;
     }
     const Millis at = now + delay;
-    acknowledge(takeone(faults_.wrong_ack, block) ? static_cast<std::uint16_t>(block - 1) : block,
-                at);
+    std::uint16_t answered = block;
+    auto foreign = faults_.foreign_ack.find(block);
+    if (takeone(faults_.wrong_ack, block)) {
+        answered = static_cast<std::uint16_t>(block - 1);
+    } else if (foreign != faults_.foreign_ack.end() && foreign->second.count != 0) {
+        if (foreign->second.count != Faults::ALWAYS) {
+            --foreign->second.count;
+        }
+        answered = foreign->second.answered_as;
+    }
+    acknowledge(answered, at);
 }
 
 void Bootloader::acknowledge(std::uint16_t block, Millis at) {

@@ -26,13 +26,25 @@ struct Faults {
         Millis ms;
         int count;
     };
+    struct Foreign {
+        std::uint16_t answered_as;
+        int count;
+    };
+    struct Chunk {
+        std::uint16_t block;
+        std::uint8_t chunk;
+    };
     std::map<std::uint16_t, int> no_ack;     // complete sendings left unanswered
     std::map<std::uint16_t, int> wrong_ack;  // answered with the previous block's number
     std::vector<Stall> stalled_writes;       // writes of a chunk that never complete
     std::map<std::uint16_t, Late> late_ack;  // answered `ms` after the last chunk
+    // Answered with the acknowledgement of `answered_as` (say, a number that
+    // differs only in its high byte); wrong_ack, when it applies, comes first.
+    std::map<std::uint16_t, Foreign> foreign_ack;
     Millis ack_delay_ms = 0;
     Millis write_ms = 0;
     std::optional<std::uint16_t> unplug_after;  // gone once this block's ack is read
+    std::optional<Chunk> unplug_at;  // gone as this chunk's write starts; it never completes
 };
 
 class Bootloader : public Device {
