@@ -144,6 +144,13 @@ TEST_F(Exchange, AReadCompletedAsItWasCancelledCountsAsCompletedWithAClearedBuff
     EXPECT_EQ(buffer, Report{}) << "the read delivered nothing; the old report must be gone";
 }
 
+TEST_F(Exchange, AWriteEndingWithAnotherErrorAsItIsCancelledCountsAsCompleted) {
+    peer->later = std::nullopt;
+    bus().cancels_ending_with_an_error = 1;
+    EXPECT_EQ(send(pattern(0)), 1);
+    EXPECT_EQ(done().writes, 1);
+}
+
 TEST_F(Exchange, AWriteToAnUnpluggedDeviceFailsThoughAnEarlierOperationSignalledTheEvent) {
     ASSERT_EQ(send(pattern(0)), 1);
     ASSERT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0) << "the setting this test needs";

@@ -116,6 +116,8 @@ TEST(Acknowledgement, IsRecognisedOnlyForItsOwnBlockAndMarker) {
         << "the previous block's acknowledgement";
     EXPECT_FALSE(isacknowledgement(answer(0x00, 0x46, 0x2B, 0x0110).data(), 0x1001))
         << "block number bytes swapped";
+    EXPECT_FALSE(isacknowledgement(answer(0x00, 0x46, 0x2B, 0x0001).data(), 0x1001))
+        << "only the high byte differs";
     EXPECT_FALSE(isacknowledgement(answer(0x00, 0x46, 0x2D, 0x1001).data(), 0x1001)) << "F-";
     EXPECT_FALSE(isacknowledgement(answer(0x00, 0x46, 0x2A, 0x1001).data(), 0x1001)) << "F*";
     EXPECT_FALSE(isacknowledgement(answer(0x00, 0x00, 0x00, 0x0000).data(), 0x0000))

@@ -146,8 +146,11 @@ void Bootloader::acknowledge(std::uint16_t block, Millis at) {
 }
 
 void Bootloader::reportdelivered(const Report& report) {
-    if (faults_.unplug_after && report[1] == 'F' && report[2] == '+' &&
-        blocknumber(report) == *faults_.unplug_after) {
+    if (report[1] != 'F' || report[2] != '+') {
+        return;
+    }
+    acknowledged_.insert(blocknumber(report));
+    if (faults_.unplug_after && blocknumber(report) == *faults_.unplug_after) {
         unplugged_ = true;
     }
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "platform/sim/bus.h"
@@ -74,6 +75,10 @@ class Bootloader : public Device {
     bool restarted() const {
         return restarted_;
     }
+    // Block numbers of the acknowledgements that reads have taken.
+    const std::set<std::uint16_t>& acknowledged() const {
+        return acknowledged_;
+    }
     // Complete frames received for a block, accepted or not.
     int sendings(std::uint16_t block) const;
     // Frames whose checksum or trailing zeros were wrong.
@@ -99,6 +104,7 @@ class Bootloader : public Device {
     std::array<std::uint8_t, 2052> frame_{};
     std::map<std::uint16_t, Block> stored_;
     std::map<std::uint16_t, int> sendings_;
+    std::set<std::uint16_t> acknowledged_;
     int bad_frames_ = 0;
     int out_of_order_ = 0;
     bool restarted_ = false;
