@@ -73,14 +73,16 @@ class Random {
 };
 
 enum class Verdict { MUST_SUCCEED, EITHER, MUST_FAIL };
-enum class Search { FINDS, CANNOT_OPEN, NO_PATH, NO_ATTRIBUTES, NO_STRING, NO_SET, NO_MEMORY };
 
 struct Schedule {
     sim::Faults faults;
     Millis latency = 1;  // of a cancel
     int races_lost = 0, cancel_errors = 0;
     int failing_event = -1;  // the CreateEventA call: a block's index, BLOCKS the restart's
-    Search search = Search::FINDS;
+    std::vector<sim::Interface> interfaces;  // the HID interfaces, the Torvik among them
+    int torvik = 0;
+    bool no_set = false, no_memory = false;
+    bool found = false;  // whether the search must find the Torvik
     std::vector<Verdict> verdicts;
     std::ostringstream text;
 
@@ -164,6 +166,44 @@ void drawfault(Random& random, int kind, int index, Schedule& schedule, Effect& 
     }
 }
 
+// The interfaces the search walks: the Torvik, sometimes gone part of the
+// way, among others that must not match, some of which end the search.
+void drawsearch(Random& random, Schedule& schedule) {
+    const int before = random.below(4), count = before + 1 + random.below(3);
+    std::optional<int> found;  // as the search is to walk them
+    schedule.text << "; interfaces";
+    for (int index = 0; index < count && !found; ++index) {
+        sim::Interface interface { "\\\\?\\hid#interface" + std::to_string(index) };
+        interface.vendor_id = TORVIK_VENDOR_ID;
+        interface.product_id = TORVIK_PRODUCT_ID;
+        interface.version = static_cast<std::uint16_t>(random.below(0x10000));
+        // The marker is the low bytes of the first two code units.
+        interface.string4 = random.chance(50) ? u"FW-BOOT" : std::u16string{0x146, 0x2057};
+        // 0 the Torvik; 1 to 6 are passed over, 7 to 9 end the search.
+        const int decoy = random.below(20);
+        const int kind = index == before && random.chance(95) ? 0
+                         : decoy < 18                         ? 1 + decoy / 3
+                                                              : 7 + random.below(3);
+        interface.can_open = kind != 1;
+        interface.vendor_id ^= kind == 2 ? 0x100 : 0;
+        interface.product_id ^= kind == 3 ? 1 : 0;
+        interface.string4 = kind == 4 ? u"Torvik 2.3" : kind == 5 ? u"F" : interface.string4;
+        if (kind == 6) {
+            interface.string4.reset();
+        }
+        interface.detail_readable = kind != 7;
+        interface.size_reported = kind != 8;
+        interface.attributes_readable = kind != 9;
+        schedule.text << ' ' << kind;
+        schedule.interfaces.push_back(interface);
+        if (kind == 0 || kind >= 7) {
+            found = kind == 0 ? index : -1;
+        }
+    }
+    schedule.torvik = found.value_or(-1);
+    schedule.found = schedule.torvik >= 0 && !schedule.no_set && !schedule.no_memory;
+}
+
 void drawglobals(Random& random, Schedule& schedule) {
     sim::Faults& faults = schedule.faults;
     schedule.latency = random.chance(60) ? 1 : random.pick<Millis>({0, 2, 50, 199, 200, 1999});
@@ -173,13 +213,15 @@ void drawglobals(Random& random, Schedule& schedule) {
     faults.ack_delay_ms = random.chance(85)   ? 0
                           : random.chance(80) ? random.below(6000)
                                               : drawdelay(random, schedule.latency);
-    schedule.search = random.chance(92) ? Search::FINDS : static_cast<Search>(1 + random.below(6));
+    schedule.no_set = random.chance(1);
+    schedule.no_memory = random.chance(1);
     schedule.failing_event = random.chance(97) ? -1 : BLOCKS;
     schedule.text << "cancel latency " << schedule.latency << " ms, races lost "
                   << schedule.races_lost << ", cancels ending in an error "
                   << schedule.cancel_errors << ", writes " << faults.write_ms << " ms, acks "
-                  << faults.ack_delay_ms << " ms, search " << int(schedule.search)
-                  << ", no restart event " << (schedule.failing_event == BLOCKS);
+                  << faults.ack_delay_ms << " ms, no set " << schedule.no_set << ", no memory "
+                  << schedule.no_memory << ", no restart event "
+                  << (schedule.failing_event == BLOCKS);
 }
 
 // Draws a schedule and what it allows for each block: it must succeed when
@@ -188,6 +230,7 @@ void drawglobals(Random& random, Schedule& schedule) {
 void draw(std::uint64_t start_value, Schedule& schedule) {
     Random random(start_value);
     drawglobals(random, schedule);
+    drawsearch(random, schedule);
     const sim::Faults& faults = schedule.faults;
     // An acknowledgement that its own block's reads did not take is read by a
     // later attempt, whose own then stays over in turn: each such one can
@@ -234,23 +277,13 @@ void layout(const Schedule& schedule, std::shared_ptr<sim::Bootloader> device) {
     bus.cancels_that_lose_the_race = schedule.races_lost;
     bus.cancels_ending_with_an_error = schedule.cancel_errors;
     bus.failing_event_creations = {schedule.failing_event};
-    bus.set_cannot_be_built = schedule.search == Search::NO_SET;
-    bus.allocation_fails = schedule.search == Search::NO_MEMORY;
-    sim::Interface keyboard{"keyboard"}, mouse{"mouse"}, torvik{"torvik"};
-    keyboard.can_open = false;
-    mouse.string4 = u"FW";
-    // The Torvik, or what is left of it when it goes during the search.
-    torvik.vendor_id = TORVIK_VENDOR_ID;
-    torvik.product_id = TORVIK_PRODUCT_ID;
-    torvik.string4 = u"FW-BOOT";
-    torvik.device = std::move(device);
-    torvik.can_open = schedule.search != Search::CANNOT_OPEN;
-    torvik.detail_readable = schedule.search != Search::NO_PATH;
-    torvik.attributes_readable = schedule.search != Search::NO_ATTRIBUTES;
-    if (schedule.search == Search::NO_STRING) {
-        torvik.string4.reset();
-    }
-    for (const sim::Interface& interface : {keyboard, mouse, torvik}) {
+    bus.set_cannot_be_built = schedule.no_set;
+    bus.allocation_fails = schedule.no_memory;
+    for (std::size_t index = 0; index < schedule.interfaces.size(); ++index) {
+        sim::Interface interface = schedule.interfaces[index];
+        if (static_cast<int>(index) == schedule.torvik) {
+            interface.device = device;
+        }
         bus.add(interface);
     }
 }
@@ -296,8 +329,17 @@ std::string check(const Schedule& schedule, int status, const sim::Bootloader& d
     const sim::Bus& bus = sim::bus();
     const sim::Accounting& done = bus.accounting();
     const auto block = [](int index) { return "block " + std::to_string(index); };
-    if ((status == EXIT_NO_DEVICE) != (schedule.search != Search::FINDS)) {
+    if ((status == EXIT_NO_DEVICE) == schedule.found) {
         return "status 2 if and only if the search fails";
+    }
+    for (const sim::Accounting::StringRead& read : done.string4_reads) {
+        const auto& read_from = *std::find_if(
+            schedule.interfaces.begin(), schedule.interfaces.end(),
+            [&](const sim::Interface& interface) { return interface.path == read.path; });
+        if (read.buffer_size != 8 || read_from.vendor_id != TORVIK_VENDOR_ID ||
+            read_from.product_id != TORVIK_PRODUCT_ID) {
+            return "the marker read from another device, or into other than 8 bytes";
+        }
     }
     // The progress dots: the output's dots but those of its words.
     const int confirmed = static_cast<int>(std::count(output.begin(), output.end(), '.')) -
@@ -323,6 +365,9 @@ std::string check(const Schedule& schedule, int status, const sim::Bootloader& d
     }
     if (status == EXIT_BLOCK_FAILED && schedule.verdicts[confirmed] == Verdict::MUST_SUCCEED) {
         return block(confirmed) + " failed with an attempt to spare";
+    }
+    if (device.badframes() != 0 || device.malformed() != 0) {
+        return "a frame with a wrong checksum or a report with a byte out of place";
     }
     for (int index = 0; index < BLOCKS; ++index) {
         if (device.sendings(blocknumber(index)) > ATTEMPTS) {

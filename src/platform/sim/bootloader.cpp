@@ -24,6 +24,13 @@ bool isrestart(const Report& report) {
     return ischunkmarker(report) && report[3] == 'G' && report[4] == 0 && report[5] == 0xFF;
 }
 
+// The report ID and the bytes after a report's content are zero in what the
+// host sends: the chunk's last byte, everything after the restart's index.
+bool zeropadded(const Report& report, bool restart) {
+    return report[0] == 0 && std::all_of(report.begin() + (restart ? 6 : 63), report.end(),
+                                         [](int b) { return b == 0; });
+}
+
 }  // namespace
 
 Bootloader::Bootloader(Faults faults) : faults_(std::move(faults)) {}
@@ -75,6 +82,9 @@ std::optional<Millis> Bootloader::writestarted(const Report& report) {
 void Bootloader::reporttaken(const Report& report, Millis now) {
     if (!ischunkmarker(report)) {
         return;
+    }
+    if (!zeropadded(report, isrestart(report))) {
+        ++malformed_;
     }
     if (isrestart(report)) {
         restarted_ = true;

@@ -85,6 +85,10 @@ class Bootloader : public Device {
     int badframes() const {
         return bad_frames_;
     }
+    // Reports with a report ID or padding that is not zero.
+    int malformed() const {
+        return malformed_;
+    }
     // Chunks that arrived out of order and dropped the block being assembled.
     int outoforder() const {
         return out_of_order_;
@@ -106,6 +110,7 @@ class Bootloader : public Device {
     std::map<std::uint16_t, int> sendings_;
     std::set<std::uint16_t> acknowledged_;
     int bad_frames_ = 0;
+    int malformed_ = 0;
     int out_of_order_ = 0;
     bool restarted_ = false;
     bool unplugged_ = false;
