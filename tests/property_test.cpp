@@ -172,7 +172,7 @@ void drawsearch(Random& random, Schedule& schedule) {
     const int before = random.below(4), count = before + 1 + random.below(3);
     std::optional<int> found;  // as the search is to walk them
     schedule.text << "; interfaces";
-    for (int index = 0; index < count && !found; ++index) {
+    for (int index = 0; index < count; ++index) {
         sim::Interface interface { "\\\\?\\hid#interface" + std::to_string(index) };
         interface.vendor_id = TORVIK_VENDOR_ID;
         interface.product_id = TORVIK_PRODUCT_ID;
@@ -196,7 +196,7 @@ void drawsearch(Random& random, Schedule& schedule) {
         interface.attributes_readable = kind != 9;
         schedule.text << ' ' << kind;
         schedule.interfaces.push_back(interface);
-        if (kind == 0 || kind >= 7) {
+        if (!found && (kind == 0 || kind >= 7)) {
             found = kind == 0 ? index : -1;
         }
     }
@@ -429,6 +429,9 @@ int main(int argc, char** argv) {
             return 1;
         }
         ++statuses[status & 3];
+        if ((k + 1) % 1000000 == 0) {
+            std::cerr << "property test: " << k + 1 << " schedules\n";
+        }
     }
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
     std::cout << "property test: " << count << " schedules from start value " << first

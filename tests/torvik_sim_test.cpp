@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -100,79 +101,43 @@ const std::string FIRST_FAILS = "Updating FPGA. failed.\n";
 
 struct Outcome {
     const char* name;
-    std::vector<std::string> args;
+    const char* args;  // separated by blanks
     std::string out;
     int status;
     long min_writes, max_writes;
 };
 
+const long MCU6 = (FPGA_BLOCKS + 6) * 36;  // the writes up to MCU block 6's last attempt
+const long UNPLUGGED = 17 * 36 + 4 * 3;    // 17 blocks, then 4 attempts of 3 failed writes
+
 const Outcome OUTCOMES[] = {
-    {"CleanRun_Updates", {}, UPDATED, 0, CLEAN_WRITES, CLEAN_WRITES},
-    {"NoDevice_NotFound", {"--device=none"}, NOT_FOUND, 2, 0, 0},
-    {"DeviceRunningItsFirmware_NotFound", {"--device=normal"}, NOT_FOUND, 2, 0, 0},
-    {"McuBlock6NeverAnswered_FailsAfterTwoMcuDots",
-     {"--no-ack=6"},
-     FPGA_DONE + "Updating MCU." + dots(2) + " failed.\n",
-     3,
-     (FPGA_BLOCKS + 6) * 36,
-     (FPGA_BLOCKS + 6) * 36},
-    {"FirstBlockUnansweredThreeTimes_UpdatesWithThreeMoreSendings",
-     {"--no-ack=0x1000:3"},
-     UPDATED,
-     0,
-     CLEAN_WRITES + 3 * 36,
-     CLEAN_WRITES + 3 * 36},
-    {"FirstBlockNeverAnswered_FailsWithoutADot",
-     {"--no-ack=0X1000:all"},
-     FIRST_FAILS,
-     3,
-     4 * 36,
+    {"CleanRun_Updates", "", UPDATED, 0, CLEAN_WRITES, CLEAN_WRITES},
+    {"NoDevice_NotFound", "--device=none", NOT_FOUND, 2, 0, 0},
+    {"DeviceRunningItsFirmware_NotFound", "--device=normal", NOT_FOUND, 2, 0, 0},
+    {"McuBlock6NeverAnswered_FailsAfterTwoMcuDots", "--no-ack=6",
+     FPGA_DONE + "Updating MCU." + dots(2) + " failed.\n", 3, MCU6, MCU6},
+    {"FirstBlockUnansweredThrice_ThreeMoreSendings", "--no-ack=0x1000:3", UPDATED, 0,
+     CLEAN_WRITES + 3 * 36, CLEAN_WRITES + 3 * 36},
+    {"FirstBlockNeverAnswered_FailsWithoutADot", "--no-ack=0X1000:all", FIRST_FAILS, 3, 4 * 36,
      4 * 36},
-    {"FirstChunkNeverWritten_FourAttemptsOfThreeWrites",
-     {"--stall-write=0x1000:0"},
-     FIRST_FAILS,
-     3,
-     4 * 3,
-     4 * 3},
-    {"UnpluggedAfterBlock0x1010_FailsAfter17Dots",
-     {"--unplug-after=0x1010"},
-     "Updating FPGA." + dots(17) + " failed.\n",
-     3,
-     17 * 36 + 4 * 3,
-     17 * 36 + 4 * 3},
-    {"AnswersAfter2500ms_StillUpdates",
-     {"--ack-delay=2500"},
-     UPDATED,
-     0,
-     CLEAN_WRITES,
-     CLEAN_WRITES},
-    {"FirstAnswerForBlock0x1001IsThePreviousBlocks_SentAgain",
-     {"--wrong-ack=0x1001:1"},
-     UPDATED,
-     0,
-     CLEAN_WRITES + 36,
-     CLEAN_WRITES + 36},
+    {"FirstChunkNeverWritten_FourAttemptsOfThreeWrites", "--stall-write=0x1000:0", FIRST_FAILS, 3,
+     4 * 3, 4 * 3},
+    {"UnpluggedAfterBlock0x1010_FailsAfter17Dots", "--unplug-after=0x1010",
+     "Updating FPGA." + dots(17) + " failed.\n", 3, UNPLUGGED, UNPLUGGED},
+    {"AnswersAfter2500ms_Updates", "--ack-delay=2500", UPDATED, 0, CLEAN_WRITES, CLEAN_WRITES},
+    {"FirstAnswerIsThePreviousBlocks_SentAgain", "--wrong-ack=0x1001:1", UPDATED, 0,
+     CLEAN_WRITES + 36, CLEAN_WRITES + 36},
     // An acknowledgement that comes after all three reads have given up stays
     // queued; it may cost one more attempt, never the update.
-    {"OneLateAck_AtMostOneMoreAttempt",
-     {"--late-ack=0x1000:6500"},
-     UPDATED,
-     0,
-     CLEAN_WRITES,
+    {"OneLateAck_AtMostOneMoreAttempt", "--late-ack=0x1000:6500", UPDATED, 0, CLEAN_WRITES,
      CLEAN_WRITES + 36},
     {"ThreeLateAcks_AtMostOneMoreAttemptEach",
-     {"--late-ack=0x1000:6500", "--late-ack=0x1010:6500", "--late-ack=0x1020:6500:1"},
-     UPDATED,
-     0,
-     CLEAN_WRITES,
-     CLEAN_WRITES + 3 * 36},
-    {"LateAcksOnFourBlocksInARow_StillUpdates",
-     {"--late-ack=0x1000:6500", "--late-ack=0x1001:6500", "--late-ack=0x1002:6500",
-      "--late-ack=0x1003:6500"},
-     UPDATED,
-     0,
-     CLEAN_WRITES,
-     CLEAN_WRITES + 4 * 36},
+     "--late-ack=0x1000:6500 --late-ack=0x1010:6500 --late-ack=0x1020:6500:1", UPDATED, 0,
+     CLEAN_WRITES, CLEAN_WRITES + 3 * 36},
+    {"LateAcksOnFourBlocksInARow_Updates",
+     "--late-ack=0x1000:6500 --late-ack=0x1001:6500 --late-ack=0x1002:6500 "
+     "--late-ack=0x1003:6500",
+     UPDATED, 0, CLEAN_WRITES, CLEAN_WRITES + 4 * 36},
 };
 
 void PrintTo(const Outcome& outcome, std::ostream* out) {
@@ -183,7 +148,8 @@ class TorvikSimOutcomes : public TorvikSim, public ::testing::WithParamInterface
 
 TEST_P(TorvikSimOutcomes, PrintExactlyThisAndExitWithThisStatus) {
     const Outcome& expected = GetParam();
-    const Outputs run = sim(expected.args);
+    std::istringstream words(expected.args);
+    const Outputs run = sim({std::istream_iterator<std::string>(words), {}});
     EXPECT_EQ(run.out, expected.out);
     EXPECT_EQ(run.status, expected.status);
     const Summary summary = summaryof(run);
@@ -219,33 +185,30 @@ TEST_F(TorvikSim, SavesTheStoredImagesByteForByteCreatingTheDirectory) {
 }
 
 TEST_F(TorvikSim, RefusesMalformedCommandLinesWithTheUsageAndStatus64) {
-    const std::vector<std::string> refused[] = {
-        {"--bogus"},
-        {"extra"},
-        {"--device=Bootloader"},
-        {"--no-ack="},
-        {"--no-ack=65536"},
-        {"--no-ack=-1"},
-        {"--no-ack= 6"},
-        {"--no-ack=0x1g"},
-        {"--no-ack=6:1:2"},
-        {"--no-ack=6:some"},
-        {"--stall-write=0x1000"},
-        {"--stall-write=0x1000:36"},
-        {"--ack-delay=1.5"},
-        {"--late-ack=0x1000"},
-        {"--unplug-after=all"},
-        {"--save="},
-        {"--device=none", "--no-ack=x"},
-    };
-    for (const auto& args : refused) {
-        const Outputs run = sim(args);
-        const std::string shown = ::testing::PrintToString(args);
-        EXPECT_EQ(run.status, 64) << shown;
-        EXPECT_EQ(run.out, "") << shown;
-        EXPECT_EQ(run.err.find("torvik-sim: unknown or malformed option '" + args.back() + "'"), 0u)
-            << shown << ": " << run.err;
-        EXPECT_NE(run.err.find("usage: torvik-sim"), std::string::npos) << shown;
+    const char* const refused[] = {"--bogus",
+                                   "extra",
+                                   "--device=Bootloader",
+                                   "--no-ack=",
+                                   "--no-ack=65536",
+                                   "--no-ack=-1",
+                                   "--no-ack= 6",
+                                   "--no-ack=0x1g",
+                                   "--no-ack=6:1:2",
+                                   "--no-ack=6:some",
+                                   "--stall-write=0x1000",
+                                   "--stall-write=0x1000:36",  // chunks are 0 to 35
+                                   "--ack-delay=1.5",
+                                   "--late-ack=0x1000",
+                                   "--unplug-after=all",
+                                   "--save="};
+    for (const char* arg : refused) {
+        const Outputs run = sim({"--device=none", arg});
+        EXPECT_EQ(run.status, 64) << arg;
+        EXPECT_EQ(run.out, "") << arg;
+        EXPECT_EQ(
+            run.err.find("torvik-sim: unknown or malformed option '" + std::string(arg) + "'"), 0u)
+            << arg << ": " << run.err;
+        EXPECT_NE(run.err.find("usage: torvik-sim"), std::string::npos) << arg;
     }
 }
 
