@@ -22,16 +22,16 @@ struct Case {
     Millis elapsed;  // a try waits 200 ms (a write) or 2,000 ms (a read); a cancel 1 ms
 };
 
+constexpr std::optional<Millis> NONE;
+
 const Case CASES[] = {
-    {"WriteTakenAtOnce_OneTry", true, 0, {}, 0, 0, 1, 1, 0, 1, 0},
-    {"WriteNeverCompleting_ThreeTriesEachCancelled", true, 3, {}, 0, 0, 0, 3, 3, 0, 3 * 201},
-    {"WriteStuckOnce_SecondTryGoesThrough", true, 1, {}, 0, 0, 1, 2, 1, 1, 201},
-    {"WriteEndingWithAnotherErrorAsItIsCancelled_CountsAsCompleted", true, 1, {}, 0, 1, 1, 1, 1, 0,
-     201},
+    {"WriteTakenAtOnce_OneTry", true, 0, NONE, 0, 0, 1, 1, 0, 1, 0},
+    {"WriteNeverCompleting_ThreeTriesEachCancelled", true, 3, NONE, 0, 0, 0, 3, 3, 0, 3 * 201},
+    {"WriteStuckOnce_SecondTryGoesThrough", true, 1, NONE, 0, 0, 1, 2, 1, 1, 201},
+    {"WriteEndingInAnErrorAsItIsCancelled_Completed", true, 1, NONE, 0, 1, 1, 1, 1, 0, 201},
     {"AnswerAfter2500ms_SeenByTheSecondRead", false, 0, 2500, 0, 0, 1, 2, 1, 1, 2500},
-    {"NoAnswer_ThreeReadsEachCancelled", false, 0, {}, 0, 0, 0, 3, 3, 0, 3 * 2001},
-    {"ReadCompletingAsItIsCancelled_CountsAsCompletedWithNothingInTheBuffer", false, 0, {}, 1, 0,
-     1, 1, 1, 0, 2000},
+    {"NoAnswer_ThreeReadsEachCancelled", false, 0, NONE, 0, 0, 0, 3, 3, 0, 3 * 2001},
+    {"ReadCompletedAsItIsCancelled_NothingInTheBuffer", false, 0, NONE, 1, 0, 1, 1, 1, 0, 2000},
 };
 
 void PrintTo(const Case& c, std::ostream* out) {
@@ -57,7 +57,7 @@ TEST_P(Exchange, TriesUntilAnOperationCompletesWithinItsWait) {
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     OVERLAPPED io = iocontext(event);
     Report report{0x00, 'F', '*', 0x00, 0x10};  // block 0x1000, chunk 0
-    report.back() = 0xE0;  // and, read into, an earlier report
+    report.back() = 0xE0;                       // and, read into, an earlier report
     const int result = expected.write ? sendblock(handle, report.data(), &io, event)
                                       : getresult(handle, report.data(), &io, event);
     CloseHandle(event);

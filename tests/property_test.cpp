@@ -19,6 +19,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <iostream>
+#include <random>
 #include <sstream>
 
 #include "firmware_images.h"
@@ -50,15 +51,13 @@ std::uint16_t blocknumber(int index) {
                                                           : 4 + index - FPGA_BLOCKS);
 }
 
-// SplitMix64: small, fast and the same everywhere, unlike std's distributions.
+// The engine's sequence is fixed by the standard, so a start value gives the
+// same schedule everywhere (std's distributions are not fixed: none is used).
 class Random {
   public:
-    explicit Random(std::uint64_t start) : state_(start) {}
+    explicit Random(std::uint64_t start) : engine_(start) {}
     int below(int bound) {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15u);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-        return static_cast<int>((z ^ (z >> 31)) % static_cast<std::uint64_t>(bound));
+        return static_cast<int>(engine_() % static_cast<std::uint64_t>(bound));
     }
     bool chance(int percent) {
         return below(100) < percent;
@@ -69,7 +68,7 @@ class Random {
     }
 
   private:
-    std::uint64_t state_;
+    std::mt19937_64 engine_;
 };
 
 enum class Verdict { MUST_SUCCEED, EITHER, MUST_FAIL };
