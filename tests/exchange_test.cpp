@@ -1,178 +1,79 @@
-// Writing and reading single reports with time-outs and retries, against a
-// peer whose timing each test scripts, on the simulated bus's virtual clock.
+// Writing and reading single reports with time-outs and retries, each case a
+// device's timing on the simulated bus's virtual clock. What a whole update
+// makes of them is the property test's (property_test.cpp).
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
-#include <deque>
-#include <optional>
-#include <vector>
-
 #include "hid/exchange.h"
+#include "platform/sim/bootloader.h"
 #include "sim_fixture.h"
 
 namespace {
 
 using sim::Millis;
-using sim::Report;  // REPORT_SIZE bytes
-static_assert(sizeof(Report) == REPORT_SIZE);
+using sim::Report;
 
-// Completes each write after the next scripted delay (nullopt: never), then
-// after `later`; answers only what a test queues.
-class ScriptedPeer : public sim::Device {
-  public:
-    std::deque<std::optional<Millis>> write_delays;
-    std::optional<Millis> later = 0;
-    std::vector<Report> taken;
-    bool gone = false;
-
-    std::optional<Millis> writestarted(const Report&) override {
-        if (write_delays.empty()) {
-            return later;
-        }
-        const auto delay = write_delays.front();
-        write_delays.pop_front();
-        return delay;
-    }
-    void reporttaken(const Report& report, Millis) override {
-        taken.push_back(report);
-    }
-    bool unplugged() const override {
-        return gone;
-    }
-    void answer(const Report& report, Millis at) {
-        to_host.push_back({at, report});
-    }
+struct Case {
+    const char* name;
+    bool write;
+    int stalls;                       // of the write: never completing, ended by a cancel
+    std::optional<Millis> answer_at;  // of the read
+    int races_lost, cancel_errors;
+    int result, operations, cancels, taken;
+    Millis elapsed;  // a try waits 200 ms (a write) or 2,000 ms (a read); a cancel 1 ms
 };
 
-Report pattern(std::uint8_t first) {
-    Report report;
-    for (std::size_t i = 0; i < report.size(); ++i) {
-        report[i] = static_cast<std::uint8_t>(first + i);
-    }
-    return report;
-}
+constexpr std::optional<Millis> NONE;
 
-class Exchange : public SimBusTest {
-  protected:
-    void SetUp() override {
-        SimBusTest::SetUp();
-        device = attach(peer);
-        event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        io = iocontext(event);
-    }
-    void TearDown() override {
-        CloseHandle(event);
-        SimBusTest::TearDown();
-    }
-
-    int send(const Report& report) {
-        return sendblock(device, report.data(), &io, event);
-    }
-    int receive(Report& buffer) {
-        return getresult(device, buffer.data(), &io, event);
-    }
-    const sim::Accounting& done() {
-        return bus().accounting();
-    }
-
-    std::shared_ptr<ScriptedPeer> peer = std::make_shared<ScriptedPeer>();
-    HANDLE device = INVALID_HANDLE_VALUE;
-    HANDLE event = nullptr;
-    OVERLAPPED io{};
+const Case CASES[] = {
+    {"WriteTakenAtOnce_OneTry", true, 0, NONE, 0, 0, 1, 1, 0, 1, 0},
+    {"WriteNeverCompleting_ThreeTriesEachCancelled", true, 3, NONE, 0, 0, 0, 3, 3, 0, 3 * 201},
+    {"WriteStuckOnce_SecondTryGoesThrough", true, 1, NONE, 0, 0, 1, 2, 1, 1, 201},
+    {"WriteEndingInAnErrorAsItIsCancelled_Completed", true, 1, NONE, 0, 1, 1, 1, 1, 0, 201},
+    {"AnswerAfter2500ms_SeenByTheSecondRead", false, 0, 2500, 0, 0, 1, 2, 1, 1, 2500},
+    {"NoAnswer_ThreeReadsEachCancelled", false, 0, NONE, 0, 0, 0, 3, 3, 0, 3 * 2001},
+    {"ReadCompletedAsItIsCancelled_NothingInTheBuffer", false, 0, NONE, 1, 0, 1, 1, 1, 0, 2000},
 };
 
-TEST_F(Exchange, AWriteTakenAtOnceNeedsOneTryAndOneWriteFile) {
-    const Report report = pattern(0x10);
-    EXPECT_EQ(send(report), 1);
-    EXPECT_EQ(done().writes, 1);
-    EXPECT_EQ(done().cancels, 0);
-    EXPECT_EQ(bus().now(), 0);
-    ASSERT_EQ(peer->taken.size(), 1u);
-    EXPECT_TRUE(std::equal(report.begin(), report.end(), peer->taken[0].begin()));
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
 }
 
-TEST_F(Exchange, AWriteThatNeverCompletesIsTriedThreeTimesAndEndedEachTime) {
-    peer->later = std::nullopt;
-    EXPECT_EQ(send(pattern(0)), 0);
-    EXPECT_EQ(done().writes, 3);
-    EXPECT_EQ(done().cancels, 3);
-    EXPECT_EQ(bus().now(), 3 * (200 + bus().cancel_latency_ms));
-    EXPECT_EQ(bus().pendingoperations(), 0);
-    EXPECT_TRUE(peer->taken.empty());
+class Exchange : public SimBusTest, public ::testing::WithParamInterface<Case> {};
 
-    // The same I/O context and event serve the next operation at once.
-    const Report answer = pattern(0x40);
-    peer->answer(answer, bus().now());
-    Report buffer{};
-    EXPECT_EQ(receive(buffer), 1);
-    EXPECT_EQ(buffer, answer);
+TEST_P(Exchange, TriesUntilAnOperationCompletesWithinItsWait) {
+    const Case& expected = GetParam();
+    sim::Faults faults;
+    faults.stalled_writes.push_back({0x1000, 0, expected.stalls});
+    const auto device = std::make_shared<sim::Bootloader>(faults);
+    const HANDLE handle = attach(device);
+    bus().cancels_that_lose_the_race = expected.races_lost;
+    bus().cancels_ending_with_an_error = expected.cancel_errors;
+    int taken = 0;
+    bus().on_wire = [&taken](char, const Report&) { ++taken; };
+    const Report answer{0x00, 'F', '+', 0x00, 0x10, 0xA5};
+    if (expected.answer_at) {
+        device->to_host.push_back({*expected.answer_at, answer});
+    }
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    OVERLAPPED io = iocontext(event);
+    Report report{0x00, 'F', '*', 0x00, 0x10};  // block 0x1000, chunk 0
+    report.back() = 0xE0;                       // and, read into, an earlier report
+    const int result = expected.write ? sendblock(handle, report.data(), &io, event)
+                                      : getresult(handle, report.data(), &io, event);
+    CloseHandle(event);
+
+    EXPECT_EQ(result, expected.result);
+    const sim::Accounting& done = bus().accounting();
+    EXPECT_EQ(expected.write ? done.writes : done.reads, expected.operations);
+    EXPECT_EQ(done.cancels, expected.cancels);
+    EXPECT_EQ(taken, expected.taken) << "reports that crossed the wire";
+    EXPECT_EQ(bus().now(), expected.elapsed);
+    if (!expected.write) {
+        EXPECT_EQ(report, expected.answer_at ? answer : Report{});
+    }
 }
 
-TEST_F(Exchange, AWriteStuckOnceIsCancelledAndTheNextTryGoesThrough) {
-    peer->write_delays = {std::nullopt};
-    EXPECT_EQ(send(pattern(0)), 1);
-    EXPECT_EQ(done().writes, 2);
-    EXPECT_EQ(done().cancels, 1);
-    EXPECT_EQ(peer->taken.size(), 1u);
-}
-
-TEST_F(Exchange, AnAnswerAfterTwoAndAHalfSecondsIsSeenByTheSecondRead) {
-    const Report answer = pattern(0x80);
-    peer->answer(answer, 2500);
-    Report buffer{};
-    EXPECT_EQ(receive(buffer), 1);
-    EXPECT_EQ(done().reads, 2);
-    EXPECT_EQ(done().cancels, 1);
-    EXPECT_EQ(bus().now(), 2500);
-    EXPECT_EQ(buffer, answer);
-}
-
-TEST_F(Exchange, NoAnswerAtAllGivesZeroAfterThreeReads) {
-    Report buffer = pattern(1);
-    EXPECT_EQ(receive(buffer), 0);
-    EXPECT_EQ(done().reads, 3);
-    EXPECT_EQ(bus().now(), 3 * (2000 + bus().cancel_latency_ms));
-}
-
-TEST_F(Exchange, AReadCompletedAsItWasCancelledCountsAsCompletedWithAClearedBuffer) {
-    bus().cancels_that_lose_the_race = 1;
-    Report buffer = pattern(0xE0);  // an earlier report
-    EXPECT_EQ(receive(buffer), 1);
-    EXPECT_EQ(done().reads, 1);
-    EXPECT_EQ(bus().now(), 2000);
-    EXPECT_EQ(buffer, Report{}) << "the read delivered nothing; the old report must be gone";
-}
-
-TEST_F(Exchange, AWriteToAnUnpluggedDeviceFailsThoughAnEarlierOperationSignalledTheEvent) {
-    ASSERT_EQ(send(pattern(0)), 1);
-    ASSERT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0) << "the setting this test needs";
-    peer->gone = true;
-
-    EXPECT_EQ(send(pattern(1)), 0);
-    Report buffer{};
-    EXPECT_EQ(receive(buffer), 0);
-    EXPECT_EQ(done().writes, 1 + 3);
-    EXPECT_EQ(done().reads, 3);
-    EXPECT_EQ(done().cancels, 0) << "nothing was started, so nothing is cancelled";
-    EXPECT_EQ(peer->taken.size(), 1u);
-}
-
-TEST_F(Exchange, AReadThatDeliversSomethingElseStillCompletes) {
-    Report garbage;
-    garbage.fill(0xA5);
-    peer->answer(garbage, 0);
-    Report buffer{};
-    EXPECT_EQ(receive(buffer), 1) << "judging the report is the caller's business";
-    EXPECT_EQ(buffer, garbage);
-}
-
-TEST_F(Exchange, WithoutAnEventNothingIsStarted) {
-    Report buffer{};
-    EXPECT_EQ(sendblock(device, pattern(0).data(), &io, nullptr), 0);
-    EXPECT_EQ(getresult(device, buffer.data(), &io, nullptr), 0);
-    EXPECT_EQ(done().writes, 0);
-    EXPECT_EQ(done().reads, 0);
-}
+INSTANTIATE_TEST_SUITE_P(Exchange, Exchange, ::testing::ValuesIn(CASES),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

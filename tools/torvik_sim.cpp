@@ -21,6 +21,9 @@ constexpr int EXIT_CANNOT_WRITE = 74;  // an output file cannot be written
 SimOptions run_options;
 std::shared_ptr<sim::Bootloader> bootloader;
 std::ofstream trace;
+// Set once torvikupdate() has returned: it closes the device handle first,
+// whereas a failed run ends in exit() with the handle still open.
+bool update_returned = false;
 
 void writehex(std::ostream& out, const sim::Report& report) {
     static const char digits[] = "0123456789abcdef";
@@ -56,6 +59,13 @@ void report() {
     }
     for (const std::string& violation : bus.violations()) {
         std::cerr << "torvik-sim: platform rule broken: " << violation << "\n";
+    }
+    if (update_returned) {
+        for (const std::string& path : bus.openpaths()) {
+            std::cerr
+                << "torvik-sim: platform rule broken: device handle still open after the run: "
+                << path << "\n";
+        }
     }
     if (bus.pendingoperations() != 0) {
         std::cerr << "torvik-sim: platform rule broken: " << bus.pendingoperations()
@@ -99,5 +109,7 @@ int main(int argc, char** argv) {
     }
     bootloader = setupbus(sim::bus(), run_options, TORVIK_VENDOR_ID);
     std::atexit(report);
-    return torvikupdate();
+    const int status = torvikupdate();
+    update_returned = true;
+    return status;
 }

@@ -26,9 +26,38 @@ void addblockfaults(const std::map<std::uint16_t, int>& faults,
     }
 }
 
+// The report ID and the bytes after a report's content are zero in what the
+// host sends: the chunk's last byte, everything after the restart's index.
+bool zeropadded(const Report& report, devicecore::Taken taken) {
+    const std::size_t content_end = taken == devicecore::Taken::RESTART ? 6 : 63;
+    return report[0] == 0 &&
+           std::all_of(report.begin() + content_end, report.end(), [](int b) { return b == 0; });
+}
+
+std::uint16_t blocknumber(const Report& report) {
+    return static_cast<std::uint16_t>(report[3] | (report[4] << 8));
+}
+
+bool ischunk(const Report& report) {
+    return report[1] == 'F' && report[2] == '*' && report[5] < devicecore::CHUNKS;
+}
+
+// Counts one use of a fault; false when it has none left.
+template <typename Fault>
+bool useone(Fault& fault) {
+    if (fault.count == 0) {
+        return false;
+    }
+    if (fault.count != Faults::ALWAYS) {
+        --fault.count;
+    }
+    return true;
+}
+
 }  // namespace
 
-Bootloader::Bootloader(Faults faults) {
+Bootloader::Bootloader(Faults faults)
+    : foreign_ack_(std::move(faults.foreign_ack)), unplug_at_(faults.unplug_at) {
     // The core's faults are large; built on the heap, not the stack.
     auto converted = std::make_unique<devicecore::Faults>(corefaults(faults));
     core_.start(*converted, storage());
@@ -62,6 +91,11 @@ std::uint16_t Bootloader::checksum(const std::uint8_t* data) {
 }
 
 std::optional<Millis> Bootloader::writestarted(const Report& report) {
+    if (unplug_at_ && ischunk(report) && blocknumber(report) == unplug_at_->block &&
+        report[5] == unplug_at_->chunk) {
+        unplugged_at_chunk_ = true;
+        return std::nullopt;
+    }
     const Millis held = core_.writeheld(report.data());
     if (held == devicecore::FOREVER) {
         return std::nullopt;
@@ -71,6 +105,9 @@ std::optional<Millis> Bootloader::writestarted(const Report& report) {
 
 void Bootloader::reporttaken(const Report& report, Millis now) {
     const devicecore::Outcome outcome = core_.take(report.data(), now);
+    if (outcome.taken != devicecore::Taken::OTHER && !zeropadded(report, outcome.taken)) {
+        ++malformed_;
+    }
     switch (outcome.taken) {
         case devicecore::Taken::BAD_FRAME:
         case devicecore::Taken::STORED:
@@ -83,11 +120,27 @@ void Bootloader::reporttaken(const Report& report, Millis now) {
     if (outcome.acknowledge) {
         Report acknowledgement;
         std::copy_n(outcome.acknowledgement, acknowledgement.size(), acknowledgement.begin());
+        answerforeign(outcome.block, acknowledgement);
         to_host.push_back({outcome.acknowledge_at, acknowledgement});
     }
 }
 
+// Only an answer that names its own block is replaced: a wrong
+// acknowledgement, when one applies, comes first.
+void Bootloader::answerforeign(std::uint16_t block, Report& acknowledgement) {
+    auto foreign = foreign_ack_.find(block);
+    if (blocknumber(acknowledgement) != block || foreign == foreign_ack_.end() ||
+        !useone(foreign->second)) {
+        return;
+    }
+    acknowledgement[3] = static_cast<std::uint8_t>(foreign->second.answered_as & 0xFF);
+    acknowledgement[4] = static_cast<std::uint8_t>(foreign->second.answered_as >> 8);
+}
+
 void Bootloader::reportdelivered(const Report& report) {
+    if (report[1] == 'F' && report[2] == '+') {
+        acknowledged_.insert(blocknumber(report));
+    }
     core_.delivered(report.data());
 }
 

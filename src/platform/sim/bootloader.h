@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "platform/sim/bootloader_core.h"
@@ -28,13 +29,25 @@ struct Faults {
         Millis ms;
         int count;
     };
+    struct Foreign {
+        std::uint16_t answered_as;
+        int count;
+    };
+    struct Chunk {
+        std::uint16_t block;
+        std::uint8_t chunk;
+    };
     std::map<std::uint16_t, int> no_ack;     // complete sendings left unanswered
     std::map<std::uint16_t, int> wrong_ack;  // answered with the previous block's number
     std::vector<Stall> stalled_writes;       // writes of a chunk that never complete
     std::map<std::uint16_t, Late> late_ack;  // answered `ms` after the last chunk
+    // Answered with the acknowledgement of `answered_as` (say, a number that
+    // differs only in its high byte); wrong_ack, when it applies, comes first.
+    std::map<std::uint16_t, Foreign> foreign_ack;
     Millis ack_delay_ms = 0;
     Millis write_ms = 0;
     std::optional<std::uint16_t> unplug_after;  // gone once this block's ack is read
+    std::optional<Chunk> unplug_at;  // gone as this chunk's write starts; it never completes
 };
 
 class Bootloader : public Device {
@@ -43,12 +56,15 @@ class Bootloader : public Device {
     using Block = std::array<std::uint8_t, BLOCK_BYTES>;
 
     explicit Bootloader(Faults faults = {});
+    // The core keeps a pointer to the stored blocks: the device stays put.
+    Bootloader(const Bootloader&) = delete;
+    Bootloader& operator=(const Bootloader&) = delete;
 
     std::optional<Millis> writestarted(const Report& report) override;
     void reporttaken(const Report& report, Millis now) override;
     void reportdelivered(const Report& report) override;
     bool unplugged() const override {
-        return core_.unplugged();
+        return core_.unplugged() || unplugged_at_chunk_;
     }
 
     // What the device stored, by block number.
@@ -64,11 +80,19 @@ class Bootloader : public Device {
     bool restarted() const {
         return core_.restarted();
     }
+    // Block numbers of the acknowledgements that reads have taken.
+    const std::set<std::uint16_t>& acknowledged() const {
+        return acknowledged_;
+    }
     // Complete frames received for a block, accepted or not.
     int sendings(std::uint16_t block) const;
     // Frames whose checksum or trailing zeros were wrong.
     int badframes() const {
         return core_.badframes();
+    }
+    // Reports with a report ID or padding that is not zero.
+    int malformed() const {
+        return malformed_;
     }
     // Chunks that arrived out of order and dropped the block being assembled.
     int outoforder() const {
@@ -84,10 +108,16 @@ class Bootloader : public Device {
 
   private:
     devicecore::BlockStorage storage() const;
+    void answerforeign(std::uint16_t block, Report& acknowledgement);
 
     devicecore::Bootloader core_;
     std::map<std::uint16_t, Block> stored_;
     std::map<std::uint16_t, int> sendings_;
+    std::set<std::uint16_t> acknowledged_;
+    std::map<std::uint16_t, Faults::Foreign> foreign_ack_;
+    std::optional<Faults::Chunk> unplug_at_;
+    bool unplugged_at_chunk_ = false;
+    int malformed_ = 0;
 };
 
 }  // namespace sim

@@ -309,7 +309,7 @@ HANDLE Bus::createevent(LPSECURITY_ATTRIBUTES security, BOOL manual_reset, BOOL 
     if (security != nullptr || !manual_reset || name != nullptr) {
         violation("CreateEventA: the updater's events are unnamed manual-reset events");
     }
-    if (event_creation_fails) {
+    if (event_creation_fails || failing_event_creations.count(event_creations_++) != 0) {
         last_error_ = ERROR_NOT_ENOUGH_MEMORY;
         return nullptr;
     }
@@ -325,6 +325,7 @@ BOOL Bus::resetevent(HANDLE event) {
         return fail(ERROR_INVALID_HANDLE);
     }
     entry->signalled = false;
+    entry->signal_outdated = false;
     return TRUE;
 }
 
@@ -369,7 +370,13 @@ BOOL Bus::startoperation(bool write, HANDLE file, std::uint8_t* buffer, DWORD by
     }
     Device* device = deviceof(*entry);
     if (device != nullptr && device->unplugged()) {
-        return fail(ERROR_DEVICE_NOT_CONNECTED);  // fails at once; the event is untouched
+        // Fails at once and leaves the event as it was: a signal it still
+        // holds belongs to an earlier operation, not to this call.
+        auto event = handles_.find(reinterpret_cast<std::uintptr_t>(io->hEvent));
+        if (event != handles_.end() && event->second.kind == Kind::EVENT) {
+            event->second.signal_outdated = event->second.signalled;
+        }
+        return fail(ERROR_DEVICE_NOT_CONNECTED);
     }
     HandleEntry* event = live(io->hEvent, Kind::EVENT, function);
     if (event == nullptr) {
@@ -377,11 +384,12 @@ BOOL Bus::startoperation(bool write, HANDLE file, std::uint8_t* buffer, DWORD by
     }
     // Windows resets the event when an operation begins.
     event->signalled = false;
+    event->signal_outdated = false;
     io->Internal = STATUS_PENDING;
     io->InternalHigh = 0;
 
-    Operation operation{write, file,         io,    io->hEvent,      buffer,
-                        {},    std::nullopt, false, next_sequence_++};
+    Operation operation{write, file,         io,    io->hEvent,       buffer,
+                        {},    std::nullopt, false, next_sequence_++, ERROR_OPERATION_ABORTED};
     if (write) {
         std::memcpy(operation.data.data(), buffer, REPORT_BYTES);
         if (device != nullptr) {
@@ -453,6 +461,7 @@ void Bus::complete(std::size_t index, DWORD status) {
     auto event = handles_.find(reinterpret_cast<std::uintptr_t>(operation.event));
     if (event != handles_.end()) {
         event->second.signalled = true;
+        event->second.signal_outdated = false;
     }
 }
 
@@ -467,7 +476,7 @@ bool Bus::rununtil(std::optional<Millis> deadline, const std::function<bool()>& 
         }
         now_ = std::max(now_, next->first);
         const Operation& operation = operations_[next->second];
-        complete(next->second, operation.cancelled ? ERROR_OPERATION_ABORTED : ERROR_SUCCESS);
+        complete(next->second, operation.cancelled ? operation.cancelled_status : ERROR_SUCCESS);
     }
     return true;
 }
@@ -477,6 +486,11 @@ DWORD Bus::waitforsingleobject(HANDLE handle, DWORD milliseconds) {
     if (entry == nullptr) {
         last_error_ = ERROR_INVALID_HANDLE;
         return WAIT_FAILED;
+    }
+    if (entry->signalled && entry->signal_outdated) {
+        violation(
+            "WaitForSingleObject: the event still holds the signal of an operation that ended "
+            "before the last WriteFile or ReadFile on it, which failed at once");
     }
     const std::uintptr_t key = reinterpret_cast<std::uintptr_t>(handle);
     auto signalled = [this, key] { return handles_.at(key).signalled; };
@@ -514,6 +528,10 @@ BOOL Bus::cancelioex(HANDLE file, LPOVERLAPPED io) {
         }
         operation.cancelled = true;
         operation.complete_at = now_ + cancel_latency_ms;
+        if (cancels_ending_with_an_error > 0) {
+            --cancels_ending_with_an_error;
+            operation.cancelled_status = ERROR_DEVICE_NOT_CONNECTED;
+        }
     }
     return found ? TRUE : fail(ERROR_NOT_FOUND);
 }

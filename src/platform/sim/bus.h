@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -104,11 +105,17 @@ class Bus {
     bool set_cannot_be_built = false;
     bool allocation_fails = false;
     bool event_creation_fails = false;  // CreateEventA returns no event
+    // Only these CreateEventA calls (0 the first) return no event.
+    std::set<int> failing_event_creations;
     // How long a cancelled operation takes to end after CancelIoEx.
     Millis cancel_latency_ms = 1;
     // The next this many cancels find the operation already completed: a
     // write has been taken, a read has delivered nothing.
     int cancels_that_lose_the_race = 0;
+    // The next this many cancelled operations end with
+    // ERROR_DEVICE_NOT_CONNECTED instead of ERROR_OPERATION_ABORTED, as when
+    // the device goes while its I/O is being cancelled.
+    int cancels_ending_with_an_error = 0;
 
     // Called for each report that crossed the wire: '>' taken by the device
     // from a write, '<' delivered by the device to a read.
@@ -163,8 +170,11 @@ class Bus {
         explicit HandleEntry(Kind of_kind) : kind(of_kind) {}
         Kind kind;
         bool open = true;
-        std::size_t interface = 0;         // DEVICE
-        bool signalled = false;            // EVENT
+        std::size_t interface = 0;  // DEVICE
+        bool signalled = false;     // EVENT
+        // EVENT: signalled by an operation that ended before the last
+        // WriteFile or ReadFile naming it, which failed at once.
+        bool signal_outdated = false;
         std::vector<std::size_t> members;  // SET: interfaces at build time
     };
     struct Operation {
@@ -177,6 +187,7 @@ class Bus {
         std::optional<Millis> complete_at;
         bool cancelled = false;
         std::uint64_t sequence;
+        DWORD cancelled_status = ERROR_OPERATION_ABORTED;
     };
 
     HANDLE newhandle(HandleEntry entry);
@@ -199,6 +210,7 @@ class Bus {
     std::map<void*, SIZE_T> allocations_;
     std::vector<Operation> operations_;
     std::uint64_t next_sequence_ = 0;
+    int event_creations_ = 0;
     Millis now_ = 0;
     DWORD last_error_ = 0;
     Accounting accounting_;
