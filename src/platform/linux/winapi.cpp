@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -85,6 +86,9 @@ struct Writer {
     std::thread thread;
     std::condition_variable wake;
     bool queued = false;  // a write waits for the thread to start it
+    // `queued` as the writer may look at it without the lock, only to know
+    // when to stop looking out; the lock decides.
+    std::atomic<bool> queued_hint{false};
     bool stop = false;
     bool cancelled = false;
     OVERLAPPED* io = nullptr;  // nullptr: no write pending
@@ -165,6 +169,11 @@ void signal(Event* event) {
     event->signalled = true;
     state().changed.notify_all();
 }
+
+// How long a writer thread that has just ended a write looks out for the next
+// before it sleeps: the updater starts its next write within microseconds, and
+// waking a sleeping thread costs tens of them, every report.
+constexpr auto WRITER_SPIN_TIME = std::chrono::microseconds(150);
 
 void endread(Device* device, DWORD status, DWORD transferred) {
     PendingRead& read = device->read;
@@ -252,6 +261,7 @@ void writeloop(Device* device) {
             return;
         }
         writer.queued = false;
+        writer.queued_hint.store(false, std::memory_order_relaxed);
         const auto data = writer.data;
         const DWORD size = writer.size;
         lock.unlock();
@@ -275,7 +285,14 @@ void writeloop(Device* device) {
         io->InternalHigh = written > 0 ? static_cast<ULONG_PTR>(written) : 0;
         writer.io = nullptr;
         writer.cancelled = false;
-        signal(writer.event);
+        writer.event->signalled = true;
+        // The waiter wakes to a free lock, not to one this thread still holds.
+        lock.unlock();
+        state().changed.notify_all();
+        const auto until = Clock::now() + WRITER_SPIN_TIME;
+        while (!writer.queued_hint.load(std::memory_order_acquire) && Clock::now() < until) {
+        }
+        lock.lock();
     }
 }
 
@@ -334,13 +351,11 @@ std::optional<Clock::duration> remaining(std::optional<Clock::time_point> deadli
 // The one line the Linux program adds: a Torvik is there, but its node may
 // not be opened by this user.
 void reportnopermission(const char* path) {
-    static bool reported = false;
     const auto identity = linuxhid::hididentity(linuxhid::entryname(path));
-    if (reported || !identity || identity->vendor_id != TORVIK_VENDOR_ID ||
+    if (!identity || identity->vendor_id != TORVIK_VENDOR_ID ||
         identity->product_id != TORVIK_PRODUCT_ID) {
         return;
     }
-    reported = true;
     std::fprintf(stderr,
                  "torvikupdate: no permission to open %s (the Torvik): install the udev rule "
                  "70-torvik.rules as the README says, or run as root\n",
@@ -428,7 +443,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes_to_write, LPDWORD bytes_
     if (bytes_written != nullptr) {
         *bytes_written = 0;
     }
-    std::lock_guard<std::mutex> lock(state().mutex);
+    std::unique_lock<std::mutex> lock(state().mutex);
     const auto start = startcheck(file, bytes_to_write, overlapped);
     if (!start) {
         return FALSE;
@@ -444,10 +459,12 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes_to_write, LPDWORD bytes_
     writer.io = overlapped;
     writer.event = start->event;
     writer.queued = true;
+    writer.queued_hint.store(true, std::memory_order_release);
     markpending(overlapped, start->event);
     if (!writer.thread.joinable()) {
         writer.thread = std::thread(writeloop, start->device);
     }
+    lock.unlock();
     writer.wake.notify_one();
     return fail(ERROR_IO_PENDING);
 }
