@@ -21,7 +21,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -86,9 +85,6 @@ struct Writer {
     std::thread thread;
     std::condition_variable wake;
     bool queued = false;  // a write waits for the thread to start it
-    // `queued` as the writer may look at it without the lock, only to know
-    // when to stop looking out; the lock decides.
-    std::atomic<bool> queued_hint{false};
     bool stop = false;
     bool cancelled = false;
     OVERLAPPED* io = nullptr;  // nullptr: no write pending
@@ -169,11 +165,6 @@ void signal(Event* event) {
     event->signalled = true;
     state().changed.notify_all();
 }
-
-// How long a writer thread that has just ended a write looks out for the next
-// before it sleeps: the updater starts its next write within microseconds, and
-// waking a sleeping thread costs tens of them, every report.
-constexpr auto WRITER_SPIN_TIME = std::chrono::microseconds(150);
 
 void endread(Device* device, DWORD status, DWORD transferred) {
     PendingRead& read = device->read;
@@ -261,7 +252,6 @@ void writeloop(Device* device) {
             return;
         }
         writer.queued = false;
-        writer.queued_hint.store(false, std::memory_order_relaxed);
         const auto data = writer.data;
         const DWORD size = writer.size;
         lock.unlock();
@@ -289,9 +279,6 @@ void writeloop(Device* device) {
         // The waiter wakes to a free lock, not to one this thread still holds.
         lock.unlock();
         state().changed.notify_all();
-        const auto until = Clock::now() + WRITER_SPIN_TIME;
-        while (!writer.queued_hint.load(std::memory_order_acquire) && Clock::now() < until) {
-        }
         lock.lock();
     }
 }
@@ -459,7 +446,6 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes_to_write, LPDWORD bytes_
     writer.io = overlapped;
     writer.event = start->event;
     writer.queued = true;
-    writer.queued_hint.store(true, std::memory_order_release);
     markpending(overlapped, start->event);
     if (!writer.thread.joinable()) {
         writer.thread = std::thread(writeloop, start->device);
