@@ -278,6 +278,7 @@ bool HidrawNodes::mount(const std::string& mountpoint, std::string& error) {
     char* arguments[] = {program, nullptr};
     fuse_args args = FUSE_ARGS_INIT(1, arguments);
     fuse_ = fuse_new(&args, &operations, sizeof operations, this);
+    fuse_opt_free_args(&args);  // fuse_new may have added to them
     if (fuse_ == nullptr) {
         error = "FUSE refused the file system";
         return false;
