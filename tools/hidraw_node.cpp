@@ -167,7 +167,9 @@ int HidrawNodes::read(const std::string& name, char* buffer, std::size_t size) {
     if (on_wire_) {
         on_wire_('<', report);
     }
-    changed_.notify_all();  // the device may be gone now
+    if (device->unplugged()) {
+        changed_.notify_all();  // a waiting poll(2) learns it now
+    }
     const std::size_t length = std::min(size, report.size() - 1);
     std::memcpy(buffer, report.data() + 1, length);
     return static_cast<int>(length);
@@ -197,11 +199,16 @@ int HidrawNodes::write(const std::string& name, const char* buffer, std::size_t 
         return -ETIMEDOUT;
     }
     lock.lock();
+    const std::size_t queued = device->to_host.size();
     device->reporttaken(report, now());
     if (on_wire_) {
         on_wire_('>', report);
     }
-    changed_.notify_all();
+    // Only an answer is news for a waiting poll(2); waking the notifier for
+    // every report would cost each write a thread switch.
+    if (device->to_host.size() != queued) {
+        changed_.notify_all();
+    }
     return static_cast<int>(size);
 }
 
