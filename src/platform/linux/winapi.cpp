@@ -216,7 +216,8 @@ Outcome pollread(std::unique_lock<std::mutex>& lock, Device* device,
     int error = errno;
     if (ready > 0 && (watched.revents & POLLIN)) {
         length = read(device->fd, report.data(), report.size());
-        error = errno;
+        // A read of nothing is the end of the node: its device is gone.
+        error = length < 0 ? errno : ENODEV;
     }
     lock.lock();
     if (device->read.io == nullptr) {
@@ -281,6 +282,18 @@ void writeloop(Device* device) {
         state().changed.notify_all();
         lock.lock();
     }
+}
+
+bool writesignals(const Event* event) {
+    for (const Object* object : state().live) {
+        if (object->kind == Kind::DEVICE) {
+            const Writer& writer = static_cast<const Device*>(object)->writer;
+            if (writer.io != nullptr && writer.event == event) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 void stopwriter(std::unique_lock<std::mutex>& lock, Device* device) {
@@ -389,6 +402,9 @@ BOOL CloseHandle(HANDLE object) {
         if (event->reading != nullptr) {
             endread(event->reading, ERROR_OPERATION_ABORTED, 0);
         }
+        // A write still running signals its event when it ends: the event
+        // lives until then.
+        state().changed.wait(lock, [&] { return !writesignals(event); });
         state().live.erase(event);
         delete event;
         return TRUE;
