@@ -24,7 +24,7 @@ namespace {
 constexpr char HIDRAW_PREFIX[] = "hidraw";
 constexpr std::uint32_t BUS_USB_ID = 0x0003;  // BUS_USB in <linux/input.h>
 
-// Offsets in the USB descriptors, as the USB specification lays them out.
+// Offsets in USB's standard device, configuration and interface descriptors.
 constexpr std::size_t DEVICE_DESCRIPTOR_SIZE = 18;
 constexpr std::size_t DEVICE_MANUFACTURER_INDEX = 14;
 constexpr std::size_t DEVICE_PRODUCT_INDEX = 15;
