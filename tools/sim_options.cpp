@@ -21,9 +21,11 @@ const char SIM_USAGE[] =
     "  --unplug-after=BLOCK              the device is gone once BLOCK is acknowledged\n"
     "  --save=DIR                        write the stored images to DIR/fpga.bin, DIR/mcu.bin\n"
     "  --trace=FILE                      write every report that crossed the wire to FILE\n"
+    "  --hidraw                          run through the Linux backend: a temporary sysfs\n"
+    "                                    tree and hidraw nodes served by FUSE, in real time\n"
     "  --help                            show this text\n"
     "BLOCK is decimal or 0x-hex; N is a count or 'all' (the default, but for --late-ack).\n"
-    "Times are virtual.\n";
+    "Times are virtual, but real milliseconds with --hidraw.\n";
 
 namespace {
 
@@ -177,6 +179,10 @@ std::optional<SimOptions> parsesimoptions(const std::vector<std::string>& args,
     for (const std::string& arg : args) {
         if (arg == "--help") {
             options.help = true;
+            continue;
+        }
+        if (arg == "--hidraw") {
+            options.hidraw = true;
             continue;
         }
         const std::size_t equals = arg.find('=');

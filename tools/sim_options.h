@@ -15,6 +15,7 @@ struct SimOptions {
     sim::Faults faults;
     std::optional<std::string> save_dir;
     std::optional<std::string> trace_file;
+    bool hidraw = false;  // through the Linux backend and FUSE-served hidraw nodes
     bool help = false;
 };
 

@@ -1,5 +1,6 @@
 // torvik-sim: runs the updater, exactly as torvikupdate's main does, against
-// a simulated Torvik on a simulated HID bus with a virtual clock.
+// a simulated Torvik on a simulated HID bus with a virtual clock, or with
+// --hidraw through the Linux backend against FUSE-served hidraw nodes.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include <iostream>
 
 #include "platform/sim/bus.h"
+#include "sim_hidraw.h"
 #include "sim_options.h"
 #include "torvik_config.h"
 #include "torvikupdate.h"
@@ -15,6 +17,7 @@ namespace {
 
 constexpr int EXIT_USAGE = 64;
 constexpr int EXIT_CANNOT_WRITE = 74;  // an output file cannot be written
+constexpr int EXIT_UNAVAILABLE = 69;   // the hidraw nodes cannot be served
 
 // The run ends through exit() on failure, so what is reported afterwards is
 // reported from an exit handler; it needs these to outlive main.
@@ -46,9 +49,10 @@ bool savestoredimages(const std::filesystem::path& dir) {
            saveimage(dir / "mcu.bin", bootloader->mcuimage());
 }
 
-void report() {
+// Saves what was asked for and writes the summary line; false when the
+// stored images could not be saved.
+bool finish(sim::Millis elapsed, int writes, int reads) {
     trace.close();
-    const sim::Bus& bus = sim::bus();
     bool saved = true;
     if (run_options.save_dir && bootloader) {
         saved = savestoredimages(*run_options.save_dir);
@@ -57,6 +61,14 @@ void report() {
                       << "\n";
         }
     }
+    std::cerr << "elapsed=" << elapsed << " writes=" << writes << " reads=" << reads
+              << " restarted=" << (bootloader && bootloader->restarted() ? "yes" : "no")
+              << std::endl;
+    return saved;
+}
+
+void report() {
+    const sim::Bus& bus = sim::bus();
     for (const std::string& violation : bus.violations()) {
         std::cerr << "torvik-sim: platform rule broken: " << violation << "\n";
     }
@@ -72,13 +84,30 @@ void report() {
                   << " operation(s) still pending at the end\n";
     }
     const sim::Accounting& done = bus.accounting();
-    std::cerr << "elapsed=" << bus.now() << " writes=" << done.writes << " reads=" << done.reads
-              << " restarted=" << (bootloader && bootloader->restarted() ? "yes" : "no")
-              << std::endl;
-    if (!saved) {
+    if (!finish(bus.now(), done.writes, done.reads)) {
         // This runs as the process ends, where exit() may not be called again.
         std::_Exit(EXIT_CANNOT_WRITE);
     }
+}
+
+void writetrace(char direction, const sim::Report& report) {
+    trace << direction << ' ';
+    writehex(trace, report);
+    trace << '\n';
+}
+
+int runhidraw() {
+    HidrawNodes::WireHook on_wire;
+    if (run_options.trace_file) {
+        on_wire = writetrace;
+    }
+    HidrawRun run = runthroughhidraw(run_options, TORVIK_VENDOR_ID, on_wire);
+    if (!run.error.empty()) {
+        std::cerr << "torvik-sim: " << run.error << "\n";
+        return EXIT_UNAVAILABLE;
+    }
+    bootloader = run.bootloader;
+    return finish(run.elapsed, run.writes, run.reads) ? run.status : EXIT_CANNOT_WRITE;
 }
 
 }  // namespace
@@ -101,11 +130,10 @@ int main(int argc, char** argv) {
             std::cerr << "torvik-sim: cannot write " << *run_options.trace_file << "\n";
             return EXIT_USAGE;
         }
-        sim::bus().on_wire = [](char direction, const sim::Report& report) {
-            trace << direction << ' ';
-            writehex(trace, report);
-            trace << '\n';
-        };
+        sim::bus().on_wire = writetrace;
+    }
+    if (run_options.hidraw) {
+        return runhidraw();
     }
     bootloader = setupbus(sim::bus(), run_options, TORVIK_VENDOR_ID);
     std::atexit(report);

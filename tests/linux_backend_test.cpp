@@ -1,0 +1,343 @@
+// The Linux backend through its seams: a sysfs tree in a temporary
+// directory, device nodes that are plain files or one end of a
+// SOCK_SEQPACKET socket pair (one message per report, like hidraw), and a
+// usbfs control transfer answered here.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/usbdevice_fs.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "hid/discovery.h"
+#include "hid/exchange.h"
+#include "hidraw_seams.h"
+#include "sysfs_tree.h"
+#include "torvik_config.h"
+#include "torvikupdate.h"
+
+namespace {
+
+constexpr std::uint16_t OTHER_VENDOR = 0x046D;
+
+HidrawEntry torvikentry(unsigned number) {
+    HidrawEntry entry;
+    entry.number = number;
+    entry.vendor_id = TORVIK_VENDOR_ID;
+    entry.product_id = TORVIK_PRODUCT_ID;
+    entry.version = 0x0100;
+    entry.interface_string = "FW-BOOT 1.0";
+    return entry;
+}
+
+int threadcount() {
+    int count = 0;
+    DIR* tasks = opendir("/proc/self/task");
+    while (const dirent* entry = readdir(tasks)) {
+        count += entry->d_name[0] != '.';
+    }
+    closedir(tasks);
+    return count;
+}
+
+class LinuxBackend : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        hidrawseams::setroots(tree.sysfs(), tree.dev());
+        hidrawseams::control = [](int, usbdevfs_ctrltransfer*) {
+            errno = ENOTTY;
+            return -1;
+        };
+    }
+    void TearDown() override {
+        if (device != INVALID_HANDLE_VALUE) {
+            CloseHandle(device);
+        }
+        hidrawseams::open_node = [](const char* path, int flags) { return open(path, flags); };
+    }
+
+    HANDLE opennode(unsigned number) {
+        device = CreateFileA((tree.dev() + "/hidraw" + std::to_string(number)).c_str(),
+                             GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        return device;
+    }
+
+    // The device paths the enumeration lists, in its order.
+    std::vector<std::string> listedpaths() {
+        GUID hid;
+        HidD_GetHidGuid(&hid);
+        HDEVINFO set =
+            SetupDiGetClassDevsA(&hid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+        std::vector<std::string> paths;
+        SP_DEVICE_INTERFACE_DATA data = {};
+        data.cbSize = sizeof data;
+        for (DWORD index = 0; SetupDiEnumDeviceInterfaces(set, nullptr, &hid, index, &data);
+             ++index) {
+            DWORD size = 0;
+            SetupDiGetDeviceInterfaceDetailA(set, &data, nullptr, 0, &size, nullptr);
+            std::vector<char> record(size);
+            auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(record.data());
+            detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+            EXPECT_TRUE(
+                SetupDiGetDeviceInterfaceDetailA(set, &data, detail, size, nullptr, nullptr));
+            paths.push_back(detail->DevicePath);
+        }
+        SetupDiDestroyDeviceInfoList(set);
+        return paths;
+    }
+
+    SysfsTree tree;
+    HANDLE device = INVALID_HANDLE_VALUE;
+};
+
+TEST_F(LinuxBackend, ListsInterfacesInNumericOrder) {
+    for (unsigned number : {10u, 2u, 1u}) {
+        HidrawEntry entry;
+        entry.number = number;
+        tree.add(entry);
+    }
+    EXPECT_EQ(listedpaths(),
+              (std::vector<std::string>{tree.dev() + "/hidraw1", tree.dev() + "/hidraw2",
+                                        tree.dev() + "/hidraw10"}));
+}
+
+TEST_F(LinuxBackend, AttributesFromUeventAndTheUsbDevice) {
+    struct Case {
+        const char* name;
+        std::uint32_t bus;
+        bool uevent_readable;
+        bool readable;
+        std::uint16_t version;
+    };
+    const Case cases[] = {
+        {"USB: version from bcdDevice", 0x0003, true, true, 0x0100},
+        {"Bluetooth: version 0", 0x0005, true, true, 0},
+        {"unreadable uevent: the attribute read fails", 0x0003, false, false, 0},
+    };
+    unsigned number = 0;
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        HidrawEntry entry = torvikentry(number);
+        entry.bus = test.bus;
+        entry.uevent_readable = test.uevent_readable;
+        tree.add(entry);
+        ASSERT_NE(opennode(number++), INVALID_HANDLE_VALUE);
+        HIDD_ATTRIBUTES attributes = {};
+        attributes.Size = sizeof attributes;
+        ASSERT_EQ(HidD_GetAttributes(device, &attributes) != FALSE, test.readable);
+        if (test.readable) {
+            EXPECT_EQ(attributes.VendorID, TORVIK_VENDOR_ID);
+            EXPECT_EQ(attributes.ProductID, TORVIK_PRODUCT_ID);
+            EXPECT_EQ(attributes.VersionNumber, test.version);
+        }
+        CloseHandle(device);
+        device = INVALID_HANDLE_VALUE;
+    }
+}
+
+// String 4 into an 8-byte buffer, as the discovery reads it; 0xAA marks
+// bytes that must stay untouched.
+TEST_F(LinuxBackend, StringFourFromSysfsCutToTheBufferOrEndedByZero) {
+    struct Case {
+        const char* text;
+        std::vector<std::uint8_t> expected;
+    };
+    const Case cases[] = {
+        {"FW-BOOT 1.0", {'F', 0, 'W', 0, '-', 0, 'B', 0}},
+        {"F", {'F', 0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA}},
+        {"\xC3\xA9", {0xE9, 0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA}},  // UTF-8 in sysfs, UTF-16 out
+    };
+    unsigned number = 0;
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.text);
+        HidrawEntry entry = torvikentry(number);
+        entry.interface_string = test.text;
+        tree.add(entry);
+        ASSERT_NE(opennode(number++), INVALID_HANDLE_VALUE);
+        std::vector<std::uint8_t> buffer(8, 0xAA);
+        ASSERT_TRUE(HidD_GetIndexedString(device, 4, buffer.data(), 8));
+        EXPECT_EQ(buffer, test.expected);
+        CloseHandle(device);
+        device = INVALID_HANDLE_VALUE;
+    }
+}
+
+TEST_F(LinuxBackend, StringFourThroughAControlTransferWhenSysfsHasNone) {
+    HidrawEntry entry = torvikentry(3);
+    entry.interface_string.reset();  // no string with index 4 among sysfs's
+    tree.add(entry);
+    std::vector<std::string> opened;
+    std::vector<std::uint16_t> asked;  // wValue, wIndex of each transfer
+    hidrawseams::open_node = [&](const char* path, int flags) {
+        opened.push_back(path);
+        return open(path == tree.usbnode(entry) ? "/dev/null" : path, flags);
+    };
+    hidrawseams::control = [&](int, usbdevfs_ctrltransfer* transfer) {
+        asked.push_back(transfer->wValue);
+        asked.push_back(transfer->wIndex);
+        static const std::uint8_t languages[] = {4, 3, 0x07, 0x04};  // German
+        static const std::uint8_t marker[] = {6, 3, 'F', 0, 'W', 0};
+        const bool list = (transfer->wValue & 0xFF) == 0;
+        const std::uint8_t* answer = list ? languages : marker;
+        const int length = list ? sizeof languages : sizeof marker;
+        std::memcpy(transfer->data, answer, length);
+        return length;
+    };
+    ASSERT_NE(opennode(3), INVALID_HANDLE_VALUE);
+    std::vector<std::uint8_t> buffer(8, 0xAA);
+    ASSERT_TRUE(HidD_GetIndexedString(device, 4, buffer.data(), 8));
+    EXPECT_EQ(buffer, (std::vector<std::uint8_t>{'F', 0, 'W', 0, 0, 0, 0xAA, 0xAA}));
+    EXPECT_EQ(opened.back(), tree.usbnode(entry));
+    EXPECT_EQ(asked, (std::vector<std::uint16_t>{0x0300, 0, 0x0304, 0x0407}));
+
+    hidrawseams::control = [](int, usbdevfs_ctrltransfer*) {
+        errno = EPIPE;  // the device stalls the request
+        return -1;
+    };
+    EXPECT_FALSE(HidD_GetIndexedString(device, 4, buffer.data(), 8));
+}
+
+// The one line the Linux program adds, and only for a Torvik.
+TEST_F(LinuxBackend, SaysWhenTheTorviksNodeMayNotBeOpened) {
+    HidrawEntry mouse;
+    mouse.number = 1;
+    mouse.vendor_id = OTHER_VENDOR;
+    tree.add(mouse);
+    tree.add(torvikentry(2));
+    hidrawseams::open_node = [](const char*, int) {
+        errno = EACCES;
+        return -1;
+    };
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(connectToUSBHIDDevice(TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID, ANY_VERSION),
+              INVALID_HANDLE_VALUE);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said,
+              "torvikupdate: no permission to open " + tree.dev() +
+                  "/hidraw2 (the Torvik): install the udev rule 70-torvik.rules as the README "
+                  "says, or run as root\n");
+}
+
+// A device node that is one end of a socket pair; the test holds the other,
+// the device's side.
+class LinuxBackendReports : public LinuxBackend {
+  protected:
+    void SetUp() override {
+        LinuxBackend::SetUp();
+        std::signal(SIGPIPE, SIG_IGN);  // a socket's peer may be gone; hidraw has no such signal
+        tree.add(torvikentry(0), false);
+        int ends[2];
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET, 0, ends), 0);
+        node = ends[0];
+        peer = ends[1];
+        hidrawseams::open_node = [this](const char*, int) { return node; };
+        threads_before = threadcount();
+        ASSERT_NE(opennode(0), INVALID_HANDLE_VALUE);
+        event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        io = iocontext(event);
+    }
+    void TearDown() override {
+        CloseHandle(event);
+        LinuxBackend::TearDown();
+        if (peer >= 0) {
+            close(peer);
+        }
+        EXPECT_EQ(threadcount(), threads_before) << "a thread outlived CloseHandle";
+    }
+
+    void devicesends(std::uint8_t first) {
+        std::uint8_t report[REPORT_SIZE - 1];
+        for (std::size_t i = 0; i < sizeof report; ++i) {
+            report[i] = static_cast<std::uint8_t>(first + i);
+        }
+        ASSERT_EQ(send(peer, report, sizeof report, 0), static_cast<ssize_t>(sizeof report));
+    }
+
+    int node = -1;
+    int peer = -1;
+    int threads_before = 0;
+    HANDLE event = nullptr;
+    OVERLAPPED io = {};
+};
+
+TEST_F(LinuxBackendReports, WritesTheReportIdFirstAndPutsItBackInFrontOfInput) {
+    std::uint8_t report[REPORT_SIZE];
+    for (std::size_t i = 0; i < REPORT_SIZE; ++i) {
+        report[i] = static_cast<std::uint8_t>(i);  // report ID 0 first
+    }
+    ASSERT_EQ(sendblock(device, report, &io, event), 1);
+    std::uint8_t taken[REPORT_SIZE + 1];
+    ASSERT_EQ(recv(peer, taken, sizeof taken, 0), static_cast<ssize_t>(REPORT_SIZE));
+    EXPECT_EQ(std::memcmp(taken, report, REPORT_SIZE), 0);
+
+    devicesends(1);
+    std::uint8_t answer[REPORT_SIZE];
+    ASSERT_EQ(getresult(device, answer, &io, event), 1);
+    for (std::size_t i = 0; i < REPORT_SIZE; ++i) {
+        ASSERT_EQ(answer[i], i) << "byte " << i;
+    }
+}
+
+// The mend against stale acknowledgements reads until a read does not
+// complete at once: a queued report must be there at once.
+TEST_F(LinuxBackendReports, DiscardsTheQueuedReportsAndOnlyThose) {
+    for (std::uint8_t first : {10, 20, 30}) {
+        devicesends(first);
+    }
+    discardstaleinput(device, &io, event);
+    devicesends(40);
+    std::uint8_t answer[REPORT_SIZE];
+    ASSERT_EQ(getresult(device, answer, &io, event), 1);
+    EXPECT_EQ(answer[1], 40);
+}
+
+TEST_F(LinuxBackendReports, AGoneDeviceFailsReadsAndWritesAtOnce) {
+    close(peer);
+    peer = -1;
+    std::uint8_t buffer[REPORT_SIZE] = {};
+    EXPECT_FALSE(ReadFile(device, buffer, REPORT_SIZE, nullptr, &io));
+    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
+    EXPECT_FALSE(WriteFile(device, buffer, REPORT_SIZE, nullptr, &io));
+    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT) << "a call that failed at once "
+                                                              "signalled the event";
+}
+
+// A hidraw write cannot be interrupted: a cancelled one is waited for until
+// it ends (here when the device goes; on a real one after the USB time-out).
+TEST_F(LinuxBackendReports, ACancelledWriteIsWaitedForUntilItEnds) {
+    const std::uint8_t filler[REPORT_SIZE] = {};
+    while (send(node, filler, sizeof filler, MSG_DONTWAIT) > 0) {
+    }
+    std::uint8_t report[REPORT_SIZE] = {};
+    ASSERT_FALSE(WriteFile(device, report, REPORT_SIZE, nullptr, &io));
+    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+    ASSERT_EQ(WaitForSingleObject(event, 20), WAIT_TIMEOUT);
+    ASSERT_TRUE(CancelIoEx(device, &io));
+
+    const auto end_after = std::chrono::milliseconds(300);
+    const auto started = std::chrono::steady_clock::now();
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(end_after);
+        close(peer);
+    });
+    DWORD transferred = 1;
+    EXPECT_FALSE(GetOverlappedResult(device, &io, &transferred, TRUE));
+    const auto waited = std::chrono::steady_clock::now() - started;
+    unplug.join();
+    peer = -1;
+    EXPECT_EQ(GetLastError(), ERROR_OPERATION_ABORTED);
+    EXPECT_EQ(transferred, 0u);
+    EXPECT_GE(waited, end_after) << "the result came before the write had ended";
+}
+
+}  // namespace
