@@ -1,7 +1,7 @@
 #include "sim_options.h"
 
-#include <cctype>
-#include <cerrno>
+#include "option_values.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -29,46 +29,13 @@ const char SIM_USAGE[] =
 
 namespace {
 
+using optionvalues::parsecount;
+using optionvalues::parsenumber;
+using optionvalues::split;
+static_assert(optionvalues::ALL == sim::Faults::ALWAYS, "'all' means every time");
+
 // A block travels in chunks 0 to 35.
 constexpr unsigned long LAST_CHUNK = 35;
-
-// A whole number in [0, maximum], decimal or 0x-hex.
-bool parsenumber(const std::string& text, unsigned long maximum, unsigned long& value) {
-    // strtoul would also take leading blanks and a sign; a number here starts
-    // with a digit.
-    if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) {
-        return false;
-    }
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtoul(text.c_str(), &end, hex ? 16 : 10);
-    return errno == 0 && *end == '\0' && value <= maximum;
-}
-
-bool parsecount(const std::string& text, int& count) {
-    if (text == "all") {
-        count = sim::Faults::ALWAYS;
-        return true;
-    }
-    unsigned long value = 0;
-    if (!parsenumber(text, 1000000, value)) {
-        return false;
-    }
-    count = static_cast<int>(value);
-    return true;
-}
-
-std::vector<std::string> split(const std::string& text) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (std::size_t colon; (colon = text.find(':', start)) != std::string::npos;
-         start = colon + 1) {
-        parts.push_back(text.substr(start, colon - start));
-    }
-    parts.push_back(text.substr(start));
-    return parts;
-}
 
 // BLOCK[:N] for the acknowledgement faults.
 bool parseblockcount(const std::string& text, std::map<std::uint16_t, int>& faults) {

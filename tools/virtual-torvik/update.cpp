@@ -20,12 +20,17 @@
 #include <vector>
 
 #include "control.h"
-#include "firmware_images.h"
+#include "option_values.h"
 #include "hid/discovery.h"
 #include "torvik_config.h"
 #include "torvikupdate.h"
 
 namespace {
+
+using optionvalues::parsecount;
+using optionvalues::parsenumber;
+using optionvalues::split;
+static_assert(optionvalues::ALL == devicecore::ALWAYS, "'all' means every time");
 
 constexpr int EXIT_USAGE = 64;
 constexpr int EXIT_NO_CONTROL = 69;    // the driver is not running
@@ -63,27 +68,6 @@ struct Options {
     Mode mode = Mode::UPDATE;
 };
 
-bool parsenumber(const std::string& text, unsigned long maximum, unsigned long& value) {
-    if (text.empty() || text[0] < '0' || text[0] > '9') {
-        return false;
-    }
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    char* end = nullptr;
-    value = std::strtoul(text.c_str(), &end, hex ? 16 : 10);
-    return *end == '\0' && value <= maximum;
-}
-
-std::vector<std::string> split(const std::string& text) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (std::size_t colon; (colon = text.find(':', start)) != std::string::npos;
-         start = colon + 1) {
-        parts.push_back(text.substr(start, colon - start));
-    }
-    parts.push_back(text.substr(start));
-    return parts;
-}
-
 // The numbers of a value "A:B[:N]": `fields` of them, then an optional
 // count (stored last in `numbers`).
 bool parsefields(const std::string& text, const std::vector<unsigned long>& maximums,
@@ -100,12 +84,7 @@ bool parsefields(const std::string& text, const std::vector<unsigned long>& maxi
     }
     count = default_count;
     if (parts.size() > maximums.size()) {
-        unsigned long value = 0;
-        if (parts.back() == "all") {
-            count = devicecore::ALWAYS;
-        } else if (parsenumber(parts.back(), 1000000, value)) {
-            count = static_cast<int>(value);
-        } else {
+        if (!parsecount(parts.back(), count)) {
             return false;
         }
     }
@@ -291,14 +270,6 @@ int showmarker(HANDLE device) {
     return 0;
 }
 
-void endphase(int all_blocks_confirmed) {
-    if (!all_blocks_confirmed) {
-        std::puts(" failed.");
-        std::exit(EXIT_BLOCK_FAILED);
-    }
-    std::puts(" done.");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -336,12 +307,5 @@ int main(int argc, char** argv) {
     QueryPerformanceCounter(&started);
     std::atexit(report);
 
-    std::fputs("Updating FPGA.", stdout);
-    endphase(fpgaphase(device, fpgabin, FPGABIN_LENGTH));
-    std::fputs("Updating MCU.", stdout);
-    endphase(mcuphase(device, mcubin, MCUBIN_LENGTH));
-    std::puts("Restarting...");
-    restartdevice(device);
-    CloseHandle(device);
-    return 0;
+    return updatetorvik(device);
 }

@@ -1,0 +1,55 @@
+// The values that fault options take, for torvik-sim and the virtual
+// Torvik's runner alike: numbers, counts and colon-separated fields.
+#pragma once
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace optionvalues {
+
+// A count that means "every time".
+constexpr int ALL = -1;
+
+// A whole number in [0, maximum], decimal or 0x-hex.
+inline bool parsenumber(const std::string& text, unsigned long maximum, unsigned long& value) {
+    // strtoul would also take leading blanks and a sign; a number here starts
+    // with a digit.
+    if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) {
+        return false;
+    }
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtoul(text.c_str(), &end, hex ? 16 : 10);
+    return errno == 0 && *end == '\0' && value <= maximum;
+}
+
+// A count of at most a million, or "all" (ALL).
+inline bool parsecount(const std::string& text, int& count) {
+    if (text == "all") {
+        count = ALL;
+        return true;
+    }
+    unsigned long value = 0;
+    if (!parsenumber(text, 1000000, value)) {
+        return false;
+    }
+    count = static_cast<int>(value);
+    return true;
+}
+
+inline std::vector<std::string> split(const std::string& text) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t colon; (colon = text.find(':', start)) != std::string::npos;
+         start = colon + 1) {
+        parts.push_back(text.substr(start, colon - start));
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+}  // namespace optionvalues
