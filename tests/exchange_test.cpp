@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "hid/exchange.h"
+#include "protocol/flash2k.h"
 #include "platform/sim/bootloader.h"
 #include "sim_fixture.h"
 
@@ -75,5 +76,20 @@ TEST_P(Exchange, TriesUntilAnOperationCompletesWithinItsWait) {
 
 INSTANTIATE_TEST_SUITE_P(Exchange, Exchange, ::testing::ValuesIn(CASES),
                          [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+namespace {
+
+// A block that does not fit the frame is refused whole: nothing is sent and
+// nothing printed.
+TEST_F(SimBusTest, Flash2kRefusesABlockLongerThanTheFrameCarries) {
+    const HANDLE handle = attach(std::make_shared<sim::Bootloader>());
+    const std::vector<std::uint8_t> data(BLOCK_SIZE + 1, 0x5A);
+    int result = -1;
+    EXPECT_EQ(printed([&] { result = flash2k(handle, 0x1000, data.data(), data.size()); }), "");
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(bus().accounting().writes, 0);
+}
 
 }  // namespace
