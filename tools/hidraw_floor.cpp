@@ -54,12 +54,12 @@ class HoldingDevice : public sim::Device {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 3) {
+    const int writes = argc > 1 ? std::atoi(argv[1]) : DEFAULT_WRITES;
+    const sim::Millis hold = argc > 2 ? std::atoi(argv[2]) : DEFAULT_HOLD_MS;
+    if (argc > 3 || writes <= 0 || hold < 0) {
         std::fputs("usage: torvik-hidraw-floor [WRITES] [MS]\n", stderr);
         return EXIT_USAGE;
     }
-    const int writes = argc > 1 ? std::atoi(argv[1]) : DEFAULT_WRITES;
-    const sim::Millis hold = argc > 2 ? std::atoi(argv[2]) : DEFAULT_HOLD_MS;
     std::string mountpoint =
         (std::filesystem::temp_directory_path() / "torvik-floor-XXXXXX").string();
     if (mkdtemp(mountpoint.data()) == nullptr) {
