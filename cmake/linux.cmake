@@ -45,3 +45,10 @@ target_link_libraries(torvik-hidraw-run PRIVATE torvik_core torvik_platform_linu
 target_sources(torvik-sim PRIVATE tools/sim_hidraw.cpp tools/hidraw_node.cpp tools/sysfs_tree.cpp)
 target_link_libraries(torvik-sim PRIVATE PkgConfig::FUSE3 Threads::Threads)
 add_dependencies(torvik-sim torvik-hidraw-run)
+
+# The floor under torvik-sim --hidraw: writes straight to a FUSE-served node
+# (scripts/benchmark).
+add_executable(torvik-hidraw-floor tools/hidraw_floor.cpp tools/hidraw_node.cpp)
+target_include_directories(torvik-hidraw-floor PRIVATE src)
+target_link_libraries(torvik-hidraw-floor PRIVATE PkgConfig::FUSE3 Threads::Threads)
+add_dependencies(torvik-sim torvik-hidraw-floor)
