@@ -36,12 +36,7 @@ file(SIZE "${stderr_file}" stderr_size)
 set(expected_stdout
     "No Torvik found. Please restart Torvik in bootloader mode (connect USB during power on).\r\n")
 
-# Shows a string with its line ends and other control characters visible.
-function(visible text out_var)
-    string(REPLACE "\r" "\\r" text "${text}")
-    string(REPLACE "\n" "\\n" text "${text}")
-    set(${out_var} "\"${text}\"" PARENT_SCOPE)
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/visible.cmake")
 
 set(failures "")
 string(HEX "${expected_stdout}" expected_stdout_hex)

@@ -45,11 +45,7 @@ file(READ "${stdout_file}" stdout)
 file(READ "${stdout_file}" stdout_hex HEX)
 file(READ "${stderr_file}" stderr)
 
-function(visible text out_var)
-    string(REPLACE "\r" "\\r" text "${text}")
-    string(REPLACE "\n" "\\n" text "${text}")
-    set(${out_var} "\"${text}\"" PARENT_SCOPE)
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/visible.cmake")
 
 set(failures "")
 macro(expect what got wanted)

@@ -138,6 +138,11 @@ const Outcome OUTCOMES[] = {
      "--late-ack=0x1000:6500 --late-ack=0x1001:6500 --late-ack=0x1002:6500 "
      "--late-ack=0x1003:6500",
      UPDATED, 0, CLEAN_WRITES, CLEAN_WRITES + 4 * 36},
+    // Through the Linux backend, in real time; writes are those that reached
+    // the node: once the device is gone, reads and writes fail at once.
+    {"Hidraw_NoDevice_NotFound", "--hidraw --device=none", NOT_FOUND, 2, 0, 0},
+    {"Hidraw_UnpluggedAfterBlock0x1010_FailsAfter17Dots", "--hidraw --unplug-after=0x1010",
+     "Updating FPGA." + dots(17) + " failed.\n", 3, 17 * 36, 17 * 36},
 };
 
 void PrintTo(const Outcome& outcome, std::ostream* out) {
@@ -172,6 +177,18 @@ TEST_F(TorvikSim, ACleanRunReadsTheAcknowledgementAndChecksForStaleInputBeforeEa
     EXPECT_EQ(text.substr(0, 2 + 12), "> 00462a001000") << "block 0x1000, chunk 0";
     EXPECT_EQ(text.substr(text.size() - 131), "> 00462a4700ff" + std::string(116, '0') + "\n")
         << "the restart report";
+}
+
+TEST_F(TorvikSim, UpdatesThroughTheLinuxBackendReportForReportAsOnTheSimulatedBus) {
+    const Outputs reference = sim({"--trace=" + (dir / "bus.trace").string()});
+    const Outputs run = sim({"--hidraw", "--save=" + (dir / "stored").string(),
+                             "--trace=" + (dir / "hidraw.trace").string()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, reference.out);
+    EXPECT_EQ(summaryof(run).restarted, "yes");
+    EXPECT_EQ(readtext(dir / "hidraw.trace"), readtext(dir / "bus.trace"));
+    EXPECT_TRUE(readfile(dir / "stored" / "fpga.bin") == FPGA) << "fpga.bin differs";
+    EXPECT_TRUE(readfile(dir / "stored" / "mcu.bin") == MCU) << "mcu.bin differs";
 }
 
 TEST_F(TorvikSim, SavesTheStoredImagesByteForByteCreatingTheDirectory) {
