@@ -52,3 +52,5 @@ add_executable(torvik-hidraw-floor tools/hidraw_floor.cpp tools/hidraw_node.cpp)
 target_include_directories(torvik-hidraw-floor PRIVATE src)
 target_link_libraries(torvik-hidraw-floor PRIVATE PkgConfig::FUSE3 Threads::Threads)
 add_dependencies(torvik-sim torvik-hidraw-floor)
+
+add_subdirectory(tools/torvik-gadget)

@@ -94,27 +94,10 @@ namespace {
 
 constexpr USHORT PRODUCT_ID = 0x0006;
 constexpr USHORT VERSION = 0x0100;
-// Without report IDs hidclass passes 63 bytes each way and puts the report
-// ID 0 in front for programs, which then read and write 64.
-constexpr ULONG REPORT_DATA_BYTES = devicecore::REPORT_BYTES - 1;
+using devicecore::REPORT_DATA_BYTES;
+using devicecore::REPORT_DESCRIPTOR;
 
 // clang-format off
-const UCHAR REPORT_DESCRIPTOR[] = {
-    0x06, 0x00, 0xFF,         // usage page: vendor-defined 0xFF00
-    0x09, 0x01,               // usage 1
-    0xA1, 0x01,               // collection: application
-    0x15, 0x00,               //   logical minimum 0
-    0x26, 0xFF, 0x00,         //   logical maximum 255
-    0x75, 0x08,               //   report size: 8 bits
-    0x95, REPORT_DATA_BYTES,  //   report count: 63
-    0x09, 0x02,               //   usage 2
-    0x81, 0x02,               //   input: data, variable, absolute
-    0x95, REPORT_DATA_BYTES,  //   report count: 63
-    0x09, 0x03,               //   usage 3
-    0x91, 0x02,               //   output: data, variable, absolute
-    0xC0,                     // end collection
-};
-
 const UCHAR HID_DESCRIPTOR[] = {
     9, 0x21,                         // length, type: HID
     0x11, 0x01,                      // HID 1.11

@@ -20,17 +20,12 @@
 #include <vector>
 
 #include "control.h"
-#include "option_values.h"
+#include "core_fault_options.h"
 #include "hid/discovery.h"
 #include "torvik_config.h"
 #include "torvikupdate.h"
 
 namespace {
-
-using optionvalues::parsecount;
-using optionvalues::parsenumber;
-using optionvalues::split;
-static_assert(optionvalues::ALL == devicecore::ALWAYS, "'all' means every time");
 
 constexpr int EXIT_USAGE = 64;
 constexpr int EXIT_NO_CONTROL = 69;    // the driver is not running
@@ -68,67 +63,22 @@ struct Options {
     Mode mode = Mode::UPDATE;
 };
 
-// The numbers of a value "A:B[:N]": `fields` of them, then an optional
-// count (stored last in `numbers`).
-bool parsefields(const std::string& text, const std::vector<unsigned long>& maximums,
-                 int default_count, std::vector<unsigned long>& numbers, int& count) {
-    const auto parts = split(text);
-    if (parts.size() < maximums.size() || parts.size() > maximums.size() + 1) {
-        return false;
-    }
-    numbers.assign(maximums.size(), 0);
-    for (std::size_t i = 0; i < maximums.size(); ++i) {
-        if (!parsenumber(parts[i], maximums[i], numbers[i])) {
-            return false;
-        }
-    }
-    count = default_count;
-    if (parts.size() > maximums.size()) {
-        if (!parsecount(parts.back(), count)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-constexpr unsigned long MAX_BLOCK = 0xFFFF;
 constexpr unsigned long MAX_CHUNK = devicecore::CHUNKS - 1;
-constexpr unsigned long MAX_MS = 86400000;
 
 bool parseoption(const std::string& name, const std::string& value, Options& options) {
-    devicecore::Faults& faults = options.faults;
+    const auto fault = optionvalues::parsecorefault(name, value, options.faults);
+    if (fault != optionvalues::FaultOption::NOT_ONE) {
+        return fault == optionvalues::FaultOption::TAKEN;
+    }
     std::vector<unsigned long> numbers;
     int count = 0;
-    if (name == "--no-ack" || name == "--wrong-ack") {
-        auto& list = name == "--no-ack" ? faults.no_ack : faults.wrong_ack;
-        return parsefields(value, {MAX_BLOCK}, devicecore::ALWAYS, numbers, count) &&
-               list.add({static_cast<std::uint16_t>(numbers[0]), count, 0});
-    }
-    if (name == "--late-ack") {
-        return parsefields(value, {MAX_BLOCK, MAX_MS}, 1, numbers, count) &&
-               faults.late_ack.add({static_cast<std::uint16_t>(numbers[0]), count,
-                                    static_cast<devicecore::Millis>(numbers[1])});
-    }
     if (name == "--hold-write") {
-        return parsefields(value, {MAX_BLOCK, MAX_CHUNK, virtualtorvik::HOLD_LIMIT_MS}, 1, numbers,
-                           count) &&
-               faults.held_writes.add({static_cast<std::uint16_t>(numbers[0]),
-                                       static_cast<std::uint8_t>(numbers[1]), count,
-                                       static_cast<devicecore::Millis>(numbers[2])});
-    }
-    if (name == "--ack-delay") {
-        unsigned long ms = 0;
-        if (!parsenumber(value, MAX_MS, ms)) {
-            return false;
-        }
-        faults.ack_delay_ms = static_cast<devicecore::Millis>(ms);
-        return true;
-    }
-    if (name == "--unplug-after") {
-        unsigned long block = 0;
-        faults.unplug = parsenumber(value, MAX_BLOCK, block);
-        faults.unplug_after = static_cast<std::uint16_t>(block);
-        return faults.unplug;
+        return optionvalues::parsefields(
+                   value, {optionvalues::MAX_BLOCK, MAX_CHUNK, virtualtorvik::HOLD_LIMIT_MS}, 1,
+                   numbers, count) &&
+               options.faults.held_writes.add({static_cast<std::uint16_t>(numbers[0]),
+                                               static_cast<std::uint8_t>(numbers[1]), count,
+                                               static_cast<devicecore::Millis>(numbers[2])});
     }
     if (name == "--save" && !value.empty()) {
         options.save_dir = value;

@@ -19,12 +19,35 @@ namespace devicecore {
 using Millis = int64_t;
 
 constexpr size_t REPORT_BYTES = 64;  // report ID first, as the host writes it
+// Without report IDs the wire carries 63 bytes each way; the host's HID
+// stack puts the report ID 0 in front for programs, which read and write 64.
+constexpr size_t REPORT_DATA_BYTES = REPORT_BYTES - 1;
 constexpr size_t BLOCK_BYTES = 2048;
 constexpr size_t FRAME_BYTES = BLOCK_BYTES + 4;  // block, checksum, two zero bytes
 constexpr size_t CHUNK_BYTES = 57;
 constexpr size_t CHUNKS = FRAME_BYTES / CHUNK_BYTES;
 constexpr uint16_t FPGA_FIRST_BLOCK = 0x1000;
 constexpr uint16_t MCU_FIRST_BLOCK = 4;
+
+// The device's HID report descriptor: one vendor-defined collection with a
+// 63-byte input and a 63-byte output report, no report IDs.
+// clang-format off
+constexpr uint8_t REPORT_DESCRIPTOR[] = {
+    0x06, 0x00, 0xFF,         // usage page: vendor-defined 0xFF00
+    0x09, 0x01,               // usage 1
+    0xA1, 0x01,               // collection: application
+    0x15, 0x00,               //   logical minimum 0
+    0x26, 0xFF, 0x00,         //   logical maximum 255
+    0x75, 0x08,               //   report size: 8 bits
+    0x95, REPORT_DATA_BYTES,  //   report count: 63
+    0x09, 0x02,               //   usage 2
+    0x81, 0x02,               //   input: data, variable, absolute
+    0x95, REPORT_DATA_BYTES,  //   report count: 63
+    0x09, 0x03,               //   usage 3
+    0x91, 0x02,               //   output: data, variable, absolute
+    0xC0,                     // end collection
+};
+// clang-format on
 
 // A fault's count: how many sendings or writes it affects, or all of them.
 constexpr int ALWAYS = -1;
