@@ -52,4 +52,32 @@ inline std::vector<std::string> split(const std::string& text) {
     return parts;
 }
 
+struct Flag {
+    const char* name;
+    bool* set;  // made true when the flag is given
+};
+
+// Sets the flag of each argument that is one of `flags` and hands each
+// other, NAME=VALUE, to `option`, which says whether it took it. False, with
+// `error` set, at the first argument that is neither.
+template <typename Option>
+bool parsearguments(const std::vector<std::string>& args, const std::vector<Flag>& flags,
+                    Option option, std::string& error) {
+    for (const std::string& arg : args) {
+        bool flag = false;
+        for (const Flag& candidate : flags) {
+            if (arg == candidate.name) {
+                *candidate.set = flag = true;
+            }
+        }
+        const std::size_t equals = arg.find('=');
+        if (!flag && (equals == std::string::npos ||
+                      !option(arg.substr(0, equals), arg.substr(equals + 1)))) {
+            error = "unknown or malformed option '" + arg + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace optionvalues

@@ -143,21 +143,12 @@ bool parseoption(const std::string& name, const std::string& value, SimOptions& 
 std::optional<SimOptions> parsesimoptions(const std::vector<std::string>& args,
                                           std::string& error) {
     SimOptions options;
-    for (const std::string& arg : args) {
-        if (arg == "--help") {
-            options.help = true;
-            continue;
-        }
-        if (arg == "--hidraw") {
-            options.hidraw = true;
-            continue;
-        }
-        const std::size_t equals = arg.find('=');
-        if (equals == std::string::npos ||
-            !parseoption(arg.substr(0, equals), arg.substr(equals + 1), options)) {
-            error = "unknown or malformed option '" + arg + "'";
-            return std::nullopt;
-        }
+    const auto option = [&](const std::string& name, const std::string& value) {
+        return parseoption(name, value, options);
+    };
+    if (!optionvalues::parsearguments(
+            args, {{"--help", &options.help}, {"--hidraw", &options.hidraw}}, option, error)) {
+        return std::nullopt;
     }
     return options;
 }

@@ -19,6 +19,7 @@
 #include "configfs.h"
 #include "options.h"
 #include "serve.h"
+#include "stored_images.h"
 #include "torvik_config.h"
 
 namespace {
@@ -58,23 +59,9 @@ sigset_t blocksignals() {
     return waiting;
 }
 
-bool savefile(const std::string& path, const std::vector<std::uint8_t>& data) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    const bool written = std::fwrite(data.data(), 1, data.size(), file) == data.size();
-    return std::fclose(file) == 0 && written;
-}
-
 bool saveimages(const std::string& dir, StoredBlocks& stored) {
     mkdir(dir.c_str(), 0755);
-    const devicecore::BlockStorage storage = blockstorage(stored);
-    std::vector<std::uint8_t> fpga(devicecore::fpgaimage(storage, nullptr, 0));
-    devicecore::fpgaimage(storage, fpga.data(), fpga.size());
-    std::vector<std::uint8_t> mcu(devicecore::mcuimage(storage, nullptr, 0));
-    devicecore::mcuimage(storage, mcu.data(), mcu.size());
-    return savefile(dir + "/fpga.bin", fpga) && savefile(dir + "/mcu.bin", mcu);
+    return storedimages::save(blockstorage(stored), dir + "/");
 }
 
 // Sets the gadget up and opens its node; -1 after saying why not.

@@ -64,17 +64,11 @@ bool parseoption(const std::string& name, const std::string& value, GadgetOption
 std::optional<GadgetOptions> parsegadgetoptions(const std::vector<std::string>& args,
                                                 std::string& error) {
     GadgetOptions options;
-    for (const std::string& arg : args) {
-        if (arg == "--help") {
-            options.help = true;
-            continue;
-        }
-        const std::size_t equals = arg.find('=');
-        if (equals == std::string::npos ||
-            !parseoption(arg.substr(0, equals), arg.substr(equals + 1), options)) {
-            error = "unknown or malformed option '" + arg + "'";
-            return std::nullopt;
-        }
+    const auto option = [&](const std::string& name, const std::string& value) {
+        return parseoption(name, value, options);
+    };
+    if (!optionvalues::parsearguments(args, {{"--help", &options.help}}, option, error)) {
+        return std::nullopt;
     }
     return options;
 }

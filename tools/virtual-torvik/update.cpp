@@ -21,6 +21,7 @@
 
 #include "control.h"
 #include "core_fault_options.h"
+#include "stored_images.h"
 #include "hid/discovery.h"
 #include "torvik_config.h"
 #include "torvikupdate.h"
@@ -139,23 +140,9 @@ const std::uint8_t* fetchblock(const void*, std::uint16_t block_number) {
     return found->second.empty() ? nullptr : found->second.data();
 }
 
-bool savefile(const std::string& path, const std::vector<std::uint8_t>& data) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    const bool written = std::fwrite(data.data(), 1, data.size(), file) == data.size();
-    return std::fclose(file) == 0 && written;
-}
-
 bool saveimages(const std::string& dir) {
     CreateDirectoryA(dir.c_str(), nullptr);
-    const devicecore::BlockStorage storage = {nullptr, nullptr, fetchblock};
-    std::vector<std::uint8_t> fpga(devicecore::fpgaimage(storage, nullptr, 0));
-    devicecore::fpgaimage(storage, fpga.data(), fpga.size());
-    std::vector<std::uint8_t> mcu(devicecore::mcuimage(storage, nullptr, 0));
-    devicecore::mcuimage(storage, mcu.data(), mcu.size());
-    return savefile(dir + "\\fpga.bin", fpga) && savefile(dir + "\\mcu.bin", mcu);
+    return storedimages::save({nullptr, nullptr, fetchblock}, dir + "\\");
 }
 
 // --- The run. ---
