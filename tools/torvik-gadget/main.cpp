@@ -12,7 +12,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,9 @@ namespace {
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 64;
 constexpr int EXIT_CANNOT_WRITE = 74;  // --save could not write the images
+// The device's own identity, written out here rather than taken from the
+// updater's constants, so that an updater looking for anything else does
+// not find it.
 constexpr unsigned TORVIK_PRODUCT = 0x0006;
 constexpr unsigned TORVIK_VERSION = 0x0100;
 const char BOOTLOADER_MARKER[] = "FW-BOOT 1.0";
@@ -82,7 +87,7 @@ int setup(const GadgetOptions& options) {
     }
     int hidg = -1;
     if (error.empty() && (hidg = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC)) < 0) {
-        error = "cannot open " + path;
+        error = "cannot open " + path + ": " + std::strerror(errno);
     }
     if (!error.empty()) {
         takedown(gadget);

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <deque>
 
@@ -43,7 +42,8 @@ class Device {
     }
 
     // One round: send what is due, wait for the node or the next due time,
-    // then take what came. False when a signal ended the wait.
+    // then take what came. False when a signal ended the wait (or the wait
+    // failed: then serving cannot go on either).
     bool step(const sigset_t& waiting_mask) {
         sendacknowledgement(nowms());
         pollfd node{hidg_, pollevents(), 0};
@@ -52,7 +52,7 @@ class Device {
                       static_cast<long>(timeout % 1000) * 1000000};
         const int ready = ppoll(&node, 1, timeout < 0 ? nullptr : &wait, &waiting_mask);
         if (ready < 0) {
-            return errno != EINTR;
+            return false;
         }
         const Millis now = nowms();
         if (node.revents & POLLOUT) {
