@@ -4,15 +4,18 @@
 // usbfs control transfer answered here.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/usbdevice_fs.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,15 +41,48 @@ HidrawEntry torvikentry(unsigned number) {
     return entry;
 }
 
-int threadcount() {
-    int count = 0;
-    DIR* tasks = opendir("/proc/self/task");
-    while (const dirent* entry = readdir(tasks)) {
-        count += entry->d_name[0] != '.';
-    }
-    closedir(tasks);
-    return count;
+// Every thread started in this process and not yet joined. Counting the
+// entries of /proc/self/task instead is racy: the kernel may still list a
+// thread for a moment after pthread_join has returned.
+std::mutex unjoined_lock;
+std::multiset<pthread_t> unjoined;  // a detached thread's ID may come again
+
+std::size_t unjoinedthreads() {
+    std::lock_guard<std::mutex> guard(unjoined_lock);
+    return unjoined.size();
 }
+
+template <typename Function>
+Function* nextdefinition(const char* name) {
+    return reinterpret_cast<Function*>(dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+// These take the place of the C library's for the whole test program,
+// std::thread included, and hand on to it.
+extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes,
+                              void* (*start)(void*), void* argument) {
+    static auto* const create = nextdefinition<decltype(pthread_create)>("pthread_create");
+    const int result = create(thread, attributes, start, argument);
+    if (result == 0) {
+        std::lock_guard<std::mutex> guard(unjoined_lock);
+        unjoined.insert(*thread);
+    }
+    return result;
+}
+
+extern "C" int pthread_join(pthread_t thread, void** value) {
+    static auto* const join = nextdefinition<decltype(pthread_join)>("pthread_join");
+    const int result = join(thread, value);
+    if (result == 0) {
+        std::lock_guard<std::mutex> guard(unjoined_lock);
+        unjoined.erase(unjoined.find(thread));
+    }
+    return result;
+}
+
+namespace {
 
 class LinuxBackend : public ::testing::Test {
   protected:
@@ -240,7 +276,7 @@ class LinuxBackendReports : public LinuxBackend {
         node = ends[0];
         peer = ends[1];
         hidrawseams::open_node = [this](const char*, int) { return node; };
-        threads_before = threadcount();
+        threads_before = unjoinedthreads();
         ASSERT_NE(opennode(0), INVALID_HANDLE_VALUE);
         event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         io = iocontext(event);
@@ -251,7 +287,7 @@ class LinuxBackendReports : public LinuxBackend {
         if (peer >= 0) {
             close(peer);
         }
-        EXPECT_EQ(threadcount(), threads_before) << "a thread outlived CloseHandle";
+        EXPECT_EQ(unjoinedthreads(), threads_before) << "CloseHandle left a thread unjoined";
     }
 
     void devicesends(std::uint8_t first) {
@@ -264,7 +300,7 @@ class LinuxBackendReports : public LinuxBackend {
 
     int node = -1;
     int peer = -1;
-    int threads_before = 0;
+    std::size_t threads_before = 0;
     HANDLE event = nullptr;
     OVERLAPPED io = {};
 };
