@@ -207,6 +207,36 @@ TEST_F(LinuxBackend, StringFourFromSysfsCutToTheBufferOrEndedByZero) {
     }
 }
 
+// Any of the device's strings may have index 4: a configfs gadget's
+// configuration string does. The text must come from that string's own sysfs
+// file, found in the interface directory that the interface's number names.
+TEST_F(LinuxBackend, StringFourFromWhicheverDescriptorGivesIndexFour) {
+    const char marker[] = "FW-BOOT 1.0";
+    unsigned number = 0;
+    for (StringSlot marked : {MANUFACTURER_STRING, PRODUCT_STRING, SERIAL_STRING,
+                              CONFIGURATION_STRING, INTERFACE_STRING}) {
+        SCOPED_TRACE("string 4 in slot " + std::to_string(marked));
+        HidrawEntry entry = torvikentry(number);
+        std::optional<std::string>* texts[] = {&entry.manufacturer, &entry.product, &entry.serial,
+                                               &entry.configuration, &entry.interface_string};
+        for (std::size_t slot = 0; slot < STRING_SLOTS; ++slot) {
+            *texts[slot] = slot == marked ? marker : "string " + std::to_string(slot);
+            entry.string_indices[slot] = static_cast<std::uint8_t>(slot == marked ? 4 : 5 + slot);
+        }
+        entry.interface_number = 1;
+        entry.alternate_setting = 0;
+        tree.add(entry);
+        ASSERT_NE(opennode(number++), INVALID_HANDLE_VALUE);
+        std::uint8_t buffer[2 * sizeof marker] = {};
+        ASSERT_TRUE(HidD_GetIndexedString(device, 4, buffer, sizeof buffer));
+        for (std::size_t i = 0; i < sizeof marker; ++i) {
+            ASSERT_EQ(buffer[2 * i], static_cast<std::uint8_t>(marker[i])) << "character " << i;
+        }
+        CloseHandle(device);
+        device = INVALID_HANDLE_VALUE;
+    }
+}
+
 TEST_F(LinuxBackend, StringFourThroughAControlTransferWhenSysfsHasNone) {
     HidrawEntry entry = torvikentry(3);
     entry.interface_string.reset();  // no string with index 4 among sysfs's
