@@ -16,35 +16,14 @@
 //   object with hidclass, which installs its own dispatch routines for
 //   create, close and device control: those are wrapped, and requests for
 //   the control device are answered here.
-// wdm.h defines these two itself, as static functions, and intrin.h (which
-// it includes) has them too: in C++ that is an error. intrin.h leaves out
-// the ones marked as defined already.
-#define __INTRINSIC_DEFINED_InterlockedBitTestAndSet
-#define __INTRINSIC_DEFINED_InterlockedBitTestAndReset
-#include <ntddk.h>
-
 #include "control.h"
+#include "kernel_hid.h"
 #include "torvik_config.h"
 
 namespace {
 
 using devicecore::Millis;
-
-// --- What hidport.h declares (MinGW-w64 has no such header, and its
-// hidclass.h has wrong values for these requests). ---
-
-constexpr ULONG hidcode(ULONG function) {
-    return CTL_CODE(FILE_DEVICE_KEYBOARD, function, METHOD_NEITHER, FILE_ANY_ACCESS);
-}
-constexpr ULONG IOCTL_GET_DEVICE_DESCRIPTOR = hidcode(0);
-constexpr ULONG IOCTL_GET_REPORT_DESCRIPTOR = hidcode(1);
-constexpr ULONG IOCTL_READ_REPORT = hidcode(2);
-constexpr ULONG IOCTL_WRITE_REPORT = hidcode(3);
-constexpr ULONG IOCTL_GET_STRING = hidcode(4);
-constexpr ULONG IOCTL_ACTIVATE_DEVICE = hidcode(7);
-constexpr ULONG IOCTL_DEACTIVATE_DEVICE = hidcode(8);
-constexpr ULONG IOCTL_GET_DEVICE_ATTRIBUTES = hidcode(9);
-constexpr ULONG IOCTL_GET_INDEXED_STRING = 0xB01E2;
+using namespace kernelhid;
 
 constexpr ULONG STRING_ID_MANUFACTURER = 14;
 constexpr ULONG STRING_ID_PRODUCT = 15;

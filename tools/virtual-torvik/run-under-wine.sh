@@ -78,6 +78,7 @@ restartwine() {
 
 install() {
     wine "$tools/virtual-torvik-install.exe" "$tools/virtual-torvik.inf" \
+        "$tools/virtual-torvik-collection.inf" \
         </dev/null >>"$log" 2>&1 9>&-
 }
 
