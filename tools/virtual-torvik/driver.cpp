@@ -105,6 +105,7 @@ const UCHAR HID_DESCRIPTOR[] = {
 
 constexpr ULONG MARKER_STRING_INDEX = 4;
 const WCHAR MARKER_STRING[] = L"FW-BOOT 1.0";
+const WCHAR NORMAL_FIRMWARE_STRING[] = L"Torvik 2.3";
 const WCHAR MANUFACTURER_STRING[] = L"Torvik (virtual)";
 const WCHAR PRODUCT_STRING[] = L"Virtual Torvik bootloader";
 const WCHAR SERIAL_NUMBER_STRING[] = L"0000";
@@ -127,6 +128,8 @@ struct DeviceState {
     KEVENT wake;
     HANDLE worker;
     bool stopping;
+    bool started;  // between the device's start and its removal
+    virtualtorvik::Firmware firmware;
     devicecore::Bootloader core;
     size_t blocks_stored;
     uint16_t block_numbers[MAX_BLOCKS];
@@ -148,7 +151,8 @@ PDRIVER_DISPATCH hid_create;
 PDRIVER_DISPATCH hid_close;
 PDRIVER_DISPATCH hid_cleanup;
 PDRIVER_DISPATCH hid_device_control;
-const devicecore::Faults NO_FAULTS = {};
+// The bootloader without faults.
+const virtualtorvik::Reset POWER_ON = {};
 
 Millis nowms() {
     LARGE_INTEGER frequency;
@@ -189,8 +193,9 @@ const uint8_t* findstored(const void* context, uint16_t block_number) {
 }
 
 // Called with the lock held.
-void startover(const devicecore::Faults& faults) {
-    state->core.start(faults, {state, slotfor, findstored});
+void startover(const virtualtorvik::Reset& reset) {
+    state->firmware = reset.firmware;
+    state->core.start(reset.faults, {state, slotfor, findstored});
     state->blocks_stored = 0;
     state->queue_head = 0;
     state->queue_length = 0;
@@ -333,10 +338,11 @@ bool hold(PIRP irp, PIRP& slot) {
 NTSTATUS readreport(PIRP irp) {
     KIRQL irql;
     KeAcquireSpinLock(&state->lock, &irql);
-    if (state->read != nullptr) {
+    if (state->read != nullptr || !state->started) {
+        const NTSTATUS status = state->started ? STATUS_DEVICE_BUSY : STATUS_DEVICE_NOT_CONNECTED;
         KeReleaseSpinLock(&state->lock, irql);
-        complete(irp, STATUS_DEVICE_BUSY, 0);
-        return STATUS_DEVICE_BUSY;
+        complete(irp, status, 0);
+        return status;
     }
     const bool held = hold(irp, state->read);
     KeReleaseSpinLock(&state->lock, irql);
@@ -361,8 +367,9 @@ NTSTATUS writereport(PIRP irp) {
     NTSTATUS status = STATUS_SUCCESS;
     KIRQL irql;
     KeAcquireSpinLock(&state->lock, &irql);
-    Millis held_ms = state->core.unplugged() ? 0 : state->core.writeheld(report);
-    if (state->core.unplugged()) {
+    const bool gone = state->core.unplugged() || !state->started;
+    Millis held_ms = gone ? 0 : state->core.writeheld(report);
+    if (gone) {
         status = STATUS_DEVICE_NOT_CONNECTED;
     } else if (held_ms == 0) {
         takereport(report);
@@ -415,7 +422,8 @@ const WCHAR* indexedstring(ULONG index) {
         case 3:
             return SERIAL_NUMBER_STRING;
         case MARKER_STRING_INDEX:
-            return MARKER_STRING;
+            return state->firmware == virtualtorvik::Firmware::NORMAL ? NORMAL_FIRMWARE_STRING
+                                                                      : MARKER_STRING;
         default:
             return nullptr;
     }
@@ -504,7 +512,7 @@ NTSTATUS NTAPI internalcontrol(PDEVICE_OBJECT device, PIRP irp) {
     }
 }
 
-// PnP and power requests belong to the driver below (the root bus here).
+// Power requests belong to the driver below (the root bus here).
 NTSTATUS NTAPI passdown(PDEVICE_OBJECT device, PIRP irp) {
     if (device == control_device) {
         return answer(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
@@ -512,6 +520,44 @@ NTSTATUS NTAPI passdown(PDEVICE_OBJECT device, PIRP irp) {
     auto* extension = static_cast<HidDeviceExtension*>(device->DeviceExtension);
     IoSkipCurrentIrpStackLocation(irp);
     return IoCallDriver(extension->next_device, irp);
+}
+
+// The device stops or goes away: every request it holds ends now, and new
+// ones fail. hidclass's reading thread is among them: the collection's
+// removal waits for that thread, so a read left pending would hang the
+// removal, and with it the prefix's shutdown.
+void stopdevice() {
+    KIRQL irql;
+    KeAcquireSpinLock(&state->lock, &irql);
+    state->started = false;
+    PIRP read = claim(state->read);
+    PIRP write = claim(state->held);
+    KeReleaseSpinLock(&state->lock, irql);
+    if (read != nullptr) {
+        complete(read, STATUS_DEVICE_NOT_CONNECTED, 0);
+    }
+    if (write != nullptr) {
+        complete(write, STATUS_DEVICE_NOT_CONNECTED, 0);
+    }
+}
+
+// PnP requests go on to the driver below, after the device's own part.
+NTSTATUS NTAPI pnp(PDEVICE_OBJECT device, PIRP irp) {
+    if (device != control_device) {
+        switch (IoGetCurrentIrpStackLocation(irp)->MinorFunction) {
+            case IRP_MN_START_DEVICE:
+                state->started = true;
+                break;
+            case IRP_MN_STOP_DEVICE:
+            case IRP_MN_SURPRISE_REMOVAL:
+            case IRP_MN_REMOVE_DEVICE:
+                stopdevice();
+                break;
+            default:
+                break;
+        }
+    }
+    return passdown(device, irp);
 }
 
 NTSTATUS NTAPI adddevice(PDRIVER_OBJECT, PDEVICE_OBJECT) {
@@ -553,15 +599,16 @@ NTSTATUS controlreadblock(PIRP irp, ULONG input_length, ULONG room) {
 }
 
 NTSTATUS controlreset(PIRP irp, ULONG input_length) {
-    if (input_length != 0 && input_length != sizeof(devicecore::Faults)) {
+    if (input_length != 0 && input_length != sizeof(virtualtorvik::Reset)) {
         return answer(irp, STATUS_INVALID_PARAMETER, 0);
     }
-    const auto* faults =
-        input_length == 0 ? &NO_FAULTS
-                          : static_cast<const devicecore::Faults*>(irp->AssociatedIrp.SystemBuffer);
+    const auto* reset =
+        input_length == 0
+            ? &POWER_ON
+            : static_cast<const virtualtorvik::Reset*>(irp->AssociatedIrp.SystemBuffer);
     KIRQL irql;
     KeAcquireSpinLock(&state->lock, &irql);
-    startover(*faults);
+    startover(*reset);
     KeReleaseSpinLock(&state->lock, irql);
     return answer(irp, STATUS_SUCCESS, 0);
 }
@@ -650,7 +697,7 @@ NTSTATUS startworker() {
 
 NTSTATUS registerwithhidclass(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path) {
     driver->MajorFunction[IRP_MJ_INTERNAL_DEVICE_CONTROL] = internalcontrol;
-    driver->MajorFunction[IRP_MJ_PNP] = passdown;
+    driver->MajorFunction[IRP_MJ_PNP] = pnp;
     driver->MajorFunction[IRP_MJ_POWER] = passdown;
     driver->DriverExtension->AddDevice = adddevice;
     driver->DriverUnload = unload;
@@ -689,9 +736,10 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING reg
     KeInitializeSpinLock(&state->lock);
     KeInitializeEvent(&state->wake, SynchronizationEvent, FALSE);
     state->stopping = false;
+    state->started = false;
     state->read = nullptr;
     state->held = nullptr;
-    startover(NO_FAULTS);
+    startover(POWER_ON);
 
     NTSTATUS status = startworker();
     if (NT_SUCCESS(status)) {

@@ -3,11 +3,14 @@
 // (its control device opens). Under Wine the collection driver's INF is
 // given too: it is installed for the HID collection that hidclass makes on
 // the device, and the installer waits until string 4 can be read through
-// hid.dll. (On Windows that INF matches nothing and is not needed.)
+// hid.dll. (On Windows that INF matches nothing and is not needed.) With
+// --remove it removes the device, as if it were unplugged; installing
+// creates it again.
 //   virtual-torvik-install.exe DEVICE_INF [COLLECTION_INF]
-// Exit status 0 when the drivers run (also when they ran already), 1 when an
-// installation failed, 2 when a driver was installed but has not started:
-// under Wine a restart of the prefix starts it.
+//   virtual-torvik-install.exe --remove
+// Exit status 0 when the drivers run (also when they ran already) or the
+// device is removed, 1 when that failed, 2 when a driver was installed but
+// has not started: under Wine a restart of the prefix starts it.
 #include <windows.h>
 #include <newdev.h>
 #include <setupapi.h>
@@ -91,6 +94,39 @@ bool waitfor(bool (*done)()) {
     return done();
 }
 
+// Calls `act` with the device node, when there is one.
+bool withdevice(bool (*act)(HDEVINFO set, SP_DEVINFO_DATA& info)) {
+    HDEVINFO set = SetupDiCreateDeviceInfoList(nullptr, nullptr);
+    if (set == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    SP_DEVINFO_DATA info = {};
+    info.cbSize = sizeof(info);
+    const bool done = SetupDiOpenDeviceInfoA(set, INSTANCE_ID, nullptr, 0, &info) && act(set, info);
+    SetupDiDestroyDeviceInfoList(set);
+    return done;
+}
+
+bool deviceexists() {
+    return withdevice([](HDEVINFO, SP_DEVINFO_DATA&) { return true; });
+}
+
+// Under Wine this stops the device at once (the driver's removal requests
+// run before SetupDiRemoveDevice returns); the driver stays loaded.
+int removedevice() {
+    if (!deviceexists()) {
+        return 0;
+    }
+    if (!withdevice([](HDEVINFO set, SP_DEVINFO_DATA& info) {
+            return SetupDiRemoveDevice(set, &info) != FALSE;
+        })) {
+        std::fprintf(stderr, "virtual-torvik-install: cannot remove the device (error %lu)\n",
+                     GetLastError());
+        return 1;
+    }
+    return 0;
+}
+
 // The device node, registered with the hardware ID the INF names. A node
 // that exists already (an earlier install) is used as it is.
 bool createdevice() {
@@ -148,7 +184,7 @@ bool stageinf(const char* inf) {
 }
 
 int installminidriver(const char* inf) {
-    if (driverruns()) {
+    if (deviceexists() && driverruns()) {
         return 0;
     }
     if (!createdevice() || !installdriver(inf, HARDWARE_ID)) {
@@ -182,8 +218,12 @@ int installcollectiondriver(const char* inf) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--remove") == 0) {
+        return removedevice();
+    }
     if (argc != 2 && argc != 3) {
-        std::fputs("usage: virtual-torvik-install DEVICE_INF [COLLECTION_INF]\n", stderr);
+        std::fputs("usage: virtual-torvik-install DEVICE_INF [COLLECTION_INF] | --remove\n",
+                   stderr);
         return 1;
     }
     const char* collection_inf = argc == 3 ? argv[2] : nullptr;

@@ -1,29 +1,24 @@
-// virtual-torvik-update: the updater's own Windows code run against the
-// virtual Torvik through the system's real HID stack.
+// virtual-torvik-control: the test side of the virtual Torvik, through its
+// control device, beside the program under test (torvikupdate.exe), which
+// reaches the device only through the system's HID stack.
 //
-// It finds the device as the updater does, with discovery's walk over
-// SetupAPI (connectToIthUSBHIDDevice) and HidD_GetAttributes, and then runs
-// the updater's FPGA phase, MCU phase and restart. Only the marker read is
-// left out: Wine's HID class driver refuses HidD_GetIndexedString, so under
-// Wine torvikupdate.exe itself finds no Torvik (--marker shows what the
-// read gives). Output and exit status are the updater's; a summary line
-// goes to standard error:
-//   elapsed=<real ms> writes=<reports the device took> reads=<reports it delivered>
-//   restarted=<yes|no>
+//   virtual-torvik-control --reset [--device=bootloader|normal] [FAULT...]
+//       start the device over, running that firmware, with those faults
+//   virtual-torvik-control --report [--save=DIR]
+//       print what the device counted since, and save what it stored
+//
+// The report is one line on standard output:
+//   writes=<reports the device took> reads=<reports it delivered> restarted=<yes|no>
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "control.h"
 #include "option_values.h"
-#include "hid/discovery.h"
-#include "torvik_config.h"
-#include "torvikupdate.h"
 
 namespace {
 
@@ -35,11 +30,12 @@ static_assert(optionvalues::ALL == devicecore::ALWAYS, "'all' means every time")
 constexpr int EXIT_USAGE = 64;
 constexpr int EXIT_NO_CONTROL = 69;    // the driver is not running
 constexpr int EXIT_CANNOT_WRITE = 74;  // --save could not write the images
-constexpr std::uint16_t TORVIK_VERSION = 0x0100;
 
 const char USAGE[] =
-    "usage: virtual-torvik-update [OPTION]...\n"
-    "Runs the updater's FPGA phase, MCU phase and restart against the virtual Torvik.\n"
+    "usage: virtual-torvik-control --reset [--device=bootloader|normal] [FAULT]...\n"
+    "       virtual-torvik-control --report [--save=DIR]\n"
+    "Starts the virtual Torvik over, running its bootloader (default) or its normal firmware,\n"
+    "with these faults; or prints what it counted since and saves what it stored.\n"
     "\n"
     "  --no-ack=BLOCK[:N]                the first N sendings of BLOCK get no acknowledgement\n"
     "  --wrong-ack=BLOCK[:N]             ... are acknowledged as block BLOCK-1\n"
@@ -50,22 +46,16 @@ const char USAGE[] =
     "                                    (at most 30000) before the device takes them\n"
     "  --unplug-after=BLOCK              the device is gone once BLOCK is acknowledged\n"
     "  --save=DIR                        write the stored images to DIR/fpga.bin, DIR/mcu.bin\n"
-    "  --marker                          only read string 4 as the updater does, and say how\n"
-    "                                    that went\n"
-    "  --reset-only                      only start the device over with these faults, for a\n"
-    "                                    run of another program (torvikupdate.exe on Windows)\n"
-    "  --report-only                     only write the summary (writes, reads, restarted) and\n"
-    "                                    save the images, of whatever ran since the last reset\n"
     "  --help                            show this text\n"
     "BLOCK and CHUNK are decimal or 0x-hex; N is a count or 'all' (the default, but for\n"
     "--late-ack and --hold-write, where it is 1). Times are real.\n";
 
-enum class Mode { UPDATE, MARKER, RESET_ONLY, REPORT_ONLY };
+enum class Mode { NONE, RESET, REPORT };
 
 struct Options {
-    devicecore::Faults faults{};
+    virtualtorvik::Reset reset{};
     std::string save_dir;
-    Mode mode = Mode::UPDATE;
+    Mode mode = Mode::NONE;
 };
 
 // The numbers of a value "A:B[:N]": `fields` of them, then an optional
@@ -96,7 +86,7 @@ constexpr unsigned long MAX_CHUNK = devicecore::CHUNKS - 1;
 constexpr unsigned long MAX_MS = 86400000;
 
 bool parseoption(const std::string& name, const std::string& value, Options& options) {
-    devicecore::Faults& faults = options.faults;
+    devicecore::Faults& faults = options.reset.faults;
     std::vector<unsigned long> numbers;
     int count = 0;
     if (name == "--no-ack" || name == "--wrong-ack") {
@@ -130,6 +120,11 @@ bool parseoption(const std::string& name, const std::string& value, Options& opt
         faults.unplug_after = static_cast<std::uint16_t>(block);
         return faults.unplug;
     }
+    if (name == "--device" && (value == "bootloader" || value == "normal")) {
+        options.reset.firmware = value == "normal" ? virtualtorvik::Firmware::NORMAL
+                                                   : virtualtorvik::Firmware::BOOTLOADER;
+        return true;
+    }
     if (name == "--save" && !value.empty()) {
         options.save_dir = value;
         return true;
@@ -140,10 +135,8 @@ bool parseoption(const std::string& name, const std::string& value, Options& opt
 bool parseoptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--marker" || arg == "--reset-only" || arg == "--report-only") {
-            options.mode = arg == "--marker"       ? Mode::MARKER
-                           : arg == "--reset-only" ? Mode::RESET_ONLY
-                                                   : Mode::REPORT_ONLY;
+        if (i == 1 && (arg == "--reset" || arg == "--report")) {
+            options.mode = arg == "--reset" ? Mode::RESET : Mode::REPORT;
             continue;
         }
         if (arg == "--help") {
@@ -151,12 +144,19 @@ bool parseoptions(int argc, char** argv, Options& options) {
             std::exit(0);
         }
         const std::size_t equals = arg.find('=');
-        if (equals == std::string::npos ||
-            !parseoption(arg.substr(0, equals), arg.substr(equals + 1), options)) {
-            std::fprintf(stderr, "virtual-torvik-update: unknown or malformed option '%s'\n%s",
+        const std::string name = arg.substr(0, equals);
+        // The device and its faults set up a run; saving belongs to its report.
+        const Mode belongs_to = name == "--save" ? Mode::REPORT : Mode::RESET;
+        if (equals == std::string::npos || belongs_to != options.mode ||
+            !parseoption(name, arg.substr(equals + 1), options)) {
+            std::fprintf(stderr, "virtual-torvik-control: unknown or misplaced option '%s'\n%s",
                          argv[i], USAGE);
             return false;
         }
+    }
+    if (options.mode == Mode::NONE) {
+        std::fputs(USAGE, stderr);
+        return false;
     }
     return true;
 }
@@ -208,104 +208,47 @@ bool saveimages(const std::string& dir) {
     return savefile(dir + "\\fpga.bin", fpga) && savefile(dir + "\\mcu.bin", mcu);
 }
 
-// --- The run. ---
+// --- The report. ---
 
-Options run_options;
-LARGE_INTEGER started;
-
-long long elapsedms() {
-    LARGE_INTEGER now;
-    LARGE_INTEGER frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return (now.QuadPart - started.QuadPart) * 1000 / frequency.QuadPart;
-}
-
-// Runs as the process ends, also after the updater's exit on a failed block.
-void report() {
-    // Nothing was timed in a report-only run.
-    const long long elapsed = started.QuadPart == 0 ? 0 : elapsedms();
+int report(const Options& options) {
     virtualtorvik::Status status = {};
-    controlrequest(virtualtorvik::IOCTL_VIRTUAL_TORVIK_STATUS, nullptr, 0, &status, sizeof status);
-    if (!run_options.save_dir.empty() && !saveimages(run_options.save_dir)) {
-        std::fprintf(stderr, "virtual-torvik-update: cannot write the stored images to %s\n",
-                     run_options.save_dir.c_str());
-        std::fflush(stderr);
-        std::_Exit(EXIT_CANNOT_WRITE);
+    if (!controlrequest(virtualtorvik::IOCTL_VIRTUAL_TORVIK_STATUS, nullptr, 0, &status,
+                        sizeof status)) {
+        std::fputs("virtual-torvik-control: the virtual Torvik's driver gave no status\n", stderr);
+        return EXIT_NO_CONTROL;
     }
-    std::fprintf(stderr, "elapsed=%lld writes=%lu reads=%lu restarted=%s\n", elapsed,
-                 static_cast<unsigned long>(status.reports_taken),
-                 static_cast<unsigned long>(status.reports_delivered),
-                 status.restarted ? "yes" : "no");
-    std::fflush(stderr);
-}
-
-// Discovery's walk and ID check, as connectToUSBHIDDevice does them, without
-// the marker read.
-HANDLE findvirtualtorvik() {
-    for (int position = 0;; ++position) {
-        HANDLE device = connectToIthUSBHIDDevice(position);
-        if (device == INVALID_HANDLE_VALUE) {
-            return INVALID_HANDLE_VALUE;
-        }
-        HIDD_ATTRIBUTES attributes = {};
-        attributes.Size = sizeof(attributes);
-        if (HidD_GetAttributes(device, &attributes) && attributes.VendorID == TORVIK_VENDOR_ID &&
-            attributes.ProductID == TORVIK_PRODUCT_ID &&
-            attributes.VersionNumber == TORVIK_VERSION) {
-            return device;
-        }
-        CloseHandle(device);
+    if (!options.save_dir.empty() && !saveimages(options.save_dir)) {
+        std::fprintf(stderr, "virtual-torvik-control: cannot write the stored images to %s\n",
+                     options.save_dir.c_str());
+        return EXIT_CANNOT_WRITE;
     }
-}
-
-// What the updater's marker read gives on this HID stack.
-int showmarker(HANDLE device) {
-    unsigned char marker[8] = {};
-    if (!HidD_GetIndexedString(device, 4, marker, sizeof marker)) {
-        std::printf("marker: error %lu\n", GetLastError());
-        return 1;
-    }
-    std::printf("marker: %c%c\n", marker[0], marker[2]);
+    std::printf(
+        "writes=%lu reads=%lu restarted=%s\n", static_cast<unsigned long>(status.reports_taken),
+        static_cast<unsigned long>(status.reports_delivered), status.restarted ? "yes" : "no");
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!parseoptions(argc, argv, run_options)) {
+    Options options;
+    if (!parseoptions(argc, argv, options)) {
         return EXIT_USAGE;
     }
     control = CreateFileA(virtualtorvik::CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                           OPEN_EXISTING, 0, nullptr);
     if (control == INVALID_HANDLE_VALUE) {
-        std::fputs("virtual-torvik-update: the virtual Torvik's driver is not running\n", stderr);
+        std::fputs("virtual-torvik-control: the virtual Torvik's driver is not running\n", stderr);
         return EXIT_NO_CONTROL;
     }
-    if (run_options.mode == Mode::REPORT_ONLY) {
-        report();
-        return 0;
+    if (options.mode == Mode::REPORT) {
+        return report(options);
     }
-    if (!controlrequest(virtualtorvik::IOCTL_VIRTUAL_TORVIK_RESET, &run_options.faults,
-                        sizeof run_options.faults, nullptr, 0)) {
-        std::fputs("virtual-torvik-update: the virtual Torvik's driver refused the reset\n",
+    if (!controlrequest(virtualtorvik::IOCTL_VIRTUAL_TORVIK_RESET, &options.reset,
+                        sizeof options.reset, nullptr, 0)) {
+        std::fputs("virtual-torvik-control: the virtual Torvik's driver refused the reset\n",
                    stderr);
         return EXIT_NO_CONTROL;
     }
-    if (run_options.mode == Mode::RESET_ONLY) {
-        return 0;
-    }
-    HANDLE device = findvirtualtorvik();
-    if (device == INVALID_HANDLE_VALUE) {
-        std::fputs("virtual-torvik-update: no virtual Torvik among the HID devices\n", stderr);
-        return EXIT_NO_DEVICE;
-    }
-    if (run_options.mode == Mode::MARKER) {
-        return showmarker(device);
-    }
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
-    QueryPerformanceCounter(&started);
-    std::atexit(report);
-
-    return updatetorvik(device);
+    return 0;
 }
