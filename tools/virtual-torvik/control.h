@@ -42,6 +42,7 @@ constexpr unsigned long IOCTL_VIRTUAL_TORVIK_READ_BLOCK = controlcode(0x802);
 struct Status {
     uint32_t reports_taken;      // writes the device took
     uint32_t reports_delivered;  // input reports handed to the HID stack
+    uint32_t strings_read;       // indexed strings (string 4) read by the HID stack
     uint32_t blocks_stored;
     uint32_t bad_frames;
     uint32_t out_of_order;

@@ -8,7 +8,8 @@
 //       print what the device counted since, and save what it stored
 //
 // The report is one line on standard output:
-//   writes=<reports the device took> reads=<reports it delivered> restarted=<yes|no>
+//   writes=<reports the device took> reads=<reports it delivered>
+//   strings=<indexed strings it was asked for> restarted=<yes|no>
 #include <windows.h>
 
 #include <cstdio>
@@ -222,9 +223,10 @@ int report(const Options& options) {
                      options.save_dir.c_str());
         return EXIT_CANNOT_WRITE;
     }
-    std::printf(
-        "writes=%lu reads=%lu restarted=%s\n", static_cast<unsigned long>(status.reports_taken),
-        static_cast<unsigned long>(status.reports_delivered), status.restarted ? "yes" : "no");
+    std::printf("writes=%lu reads=%lu strings=%lu restarted=%s\n",
+                static_cast<unsigned long>(status.reports_taken),
+                static_cast<unsigned long>(status.reports_delivered),
+                static_cast<unsigned long>(status.strings_read), status.restarted ? "yes" : "no");
     return 0;
 }
 

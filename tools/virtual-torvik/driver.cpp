@@ -143,6 +143,7 @@ struct DeviceState {
     uint8_t held_report[devicecore::REPORT_BYTES];
     uint32_t reports_taken;
     uint32_t reports_delivered;
+    uint32_t strings_read;
 };
 
 DeviceState* state;
@@ -201,6 +202,7 @@ void startover(const virtualtorvik::Reset& reset) {
     state->queue_length = 0;
     state->reports_taken = 0;
     state->reports_delivered = 0;
+    state->strings_read = 0;
 }
 
 void complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
@@ -459,6 +461,10 @@ NTSTATUS indexedstringrequest(PIRP irp, ULONG index, ULONG room) {
     if (text == nullptr || buffer == nullptr) {
         return answer(irp, STATUS_INVALID_PARAMETER, 0);
     }
+    KIRQL irql;
+    KeAcquireSpinLock(&state->lock, &irql);
+    ++state->strings_read;
+    KeReleaseSpinLock(&state->lock, irql);
     // A USB device cuts a string descriptor to the length asked for; the
     // updater asks for 8 bytes of string 4.
     ULONG size = stringbytes(text);
@@ -572,6 +578,7 @@ NTSTATUS controlstatus(PIRP irp, ULONG room) {
     KeAcquireSpinLock(&state->lock, &irql);
     status.reports_taken = state->reports_taken;
     status.reports_delivered = state->reports_delivered;
+    status.strings_read = state->strings_read;
     status.blocks_stored = static_cast<uint32_t>(state->blocks_stored);
     status.bad_frames = static_cast<uint32_t>(state->core.badframes());
     status.out_of_order = static_cast<uint32_t>(state->core.outoforder());

@@ -5,7 +5,8 @@
 # output and exit status are passed on as they are; at the end one line goes
 # to standard error, with the device's counts:
 #   elapsed=<real ms> writes=<reports the device took> reads=<reports it delivered>
-#   restarted=<yes|no>[ removal=<ms the removal took>]
+#   strings=<indexed strings it was asked for> restarted=<yes|no>
+#   [removal=<ms the removal took>]
 #
 #   run-under-wine.sh --build=DIR --prefix=DIR [--exe=PATH] [OPTION...]
 #   run-under-wine.sh --prefix=DIR --stop       shut that prefix's Wine down
