@@ -35,7 +35,9 @@ NTSTATUS NTAPI passdown(PDEVICE_OBJECT device, PIRP irp) {
 // The program's request carries the string's index in its input buffer and
 // describes its output buffer with an MDL; the class driver's request to
 // the minidriver carries index and language in Type3InputBuffer and the
-// same MDL. hidclass passes internal requests on to the minidriver.
+// same MDL. Wine's hidclass makes the collection's device in the
+// minidriver's driver object and leaves internal requests to the
+// minidriver's own routine, so the request goes down to the minidriver.
 NTSTATUS askminidriver(PDEVICE_OBJECT device, PIRP irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     if (stack->Parameters.DeviceIoControl.InputBufferLength < sizeof(ULONG) ||

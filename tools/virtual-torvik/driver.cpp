@@ -7,7 +7,11 @@
 // - hidclass owns the HID device object and keeps one read request
 //   outstanding; the read is completed when an input report is due, and
 //   until then it waits with a cancel routine, as every request a driver
-//   holds must.
+//   holds must. When the device stops or goes away, every request it holds
+//   is completed at once.
+// - Under Wine the string requests come from the collection driver
+//   (collection.cpp), on the HID collection's device object rather than
+//   hidclass's: they are answered the same.
 // - Everything that happens later (an acknowledgement due after a delay, a
 //   held write that ends) is done by one worker thread, woken at the next
 //   due time. One spin lock guards the state; requests are completed after

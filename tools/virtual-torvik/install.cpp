@@ -28,6 +28,8 @@ const char INSTANCE_ID[] = "ROOT\\VIRTUAL_TORVIK\\0000";
 // What Wine's hidclass names the device's collection.
 const char COLLECTION_ID[] = "HID\\VIRTUAL_TORVIK";
 const char COLLECTION_INSTANCE_PREFIX[] = "HID\\VIRTUAL_TORVIK\\";
+// The string the updater reads to tell the bootloader from the firmware.
+constexpr ULONG MARKER_STRING_INDEX = 4;
 constexpr DWORD START_WAIT_MS = 5000;
 constexpr DWORD POLL_MS = 100;
 
@@ -76,7 +78,7 @@ bool collectionanswers() {
                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
         if (device != INVALID_HANDLE_VALUE) {
             wchar_t text[16] = {};
-            answers = HidD_GetIndexedString(device, 4, text, sizeof(text));
+            answers = HidD_GetIndexedString(device, MARKER_STRING_INDEX, text, sizeof(text));
             CloseHandle(device);
         }
     }
