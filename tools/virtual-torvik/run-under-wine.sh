@@ -102,15 +102,17 @@ restartwine() {
     startwine
 }
 
-# A Windows program of the virtual Torvik's, its messages into the log.
+# A Windows program of the virtual Torvik's.
 tool() {
     name=$1
     shift
-    wine "$tools/virtual-torvik-$name.exe" "$@" </dev/null 2>>"$log" 9>&-
+    wine "$tools/virtual-torvik-$name.exe" "$@" </dev/null 9>&-
 }
 
+# The installer's messages go to the log.
 install() {
-    tool install "$tools/virtual-torvik.inf" "$tools/virtual-torvik-collection.inf" >>"$log"
+    tool install "$tools/virtual-torvik.inf" "$tools/virtual-torvik-collection.inf" \
+        >>"$log" 2>&1
 }
 
 nowms() {
@@ -120,7 +122,7 @@ nowms() {
 # Removes the device, and says how long that took.
 removedevice() {
     started=$(nowms)
-    tool install --remove >>"$log"
+    tool install --remove >>"$log" 2>&1
     echo "removal=$(($(nowms) - started))"
 }
 
