@@ -1,12 +1,15 @@
-# Runs the updater's Windows code under Wine against the virtual Torvik
+# Runs torvikupdate.exe under Wine against the virtual Torvik
 # (tools/virtual-torvik/run-under-wine.sh) and checks what the user sees
 # and what the device counted.
 #   cmake -DRUN=run-under-wine.sh -DBUILD_DIR=DIR -DPREFIX=DIR -DOUTPUT_DIR=DIR
 #         -DFPGA_IMAGE=FILE -DMCU_IMAGE=FILE [-DOPTIONS=a,b] [settings] -P check_virtual_torvik.cmake
 # Settings, by what is expected:
-#   MARKER=ON         only the marker read: Wine refuses it with error 50
+#   NOT_FOUND=ON      the not-found line, status 2, nothing written
 #   FAILED_AFTER=N    the FPGA phase fails after N confirmed blocks, status 3
 #   (else)            a whole update: the three lines, status 0, restarted
+#   STRINGS=N         the device was asked for N indexed strings (default 1:
+#                     string 4, read by the program through the collection driver)
+#   MAX_REMOVAL=MS    with --remove-after: the removal took at most this long
 #   EXTRA_SENDINGS=N  block sendings beyond one per block (default 0)
 #   EXTRA_READS=N     input reports delivered beyond one per block (default 0)
 #   RACE_ALLOWANCE=N  the sendings and reads may each exceed those by up to N
@@ -25,9 +28,6 @@ if(SAVE)
     file(REMOVE_RECURSE "${save_dir}")
     list(APPEND options "--save=${save_dir}")
 endif()
-if(MARKER)
-    list(APPEND options --marker)
-endif()
 
 file(MAKE_DIRECTORY "${OUTPUT_DIR}")
 set(stdout_file "${OUTPUT_DIR}/stdout")
@@ -40,7 +40,7 @@ execute_process(
     OUTPUT_FILE "${stdout_file}"
     ERROR_FILE "${stderr_file}"
     RESULT_VARIABLE status
-    TIMEOUT 150)
+    TIMEOUT 170)
 file(READ "${stdout_file}" stdout)
 file(READ "${stdout_file}" stdout_hex HEX)
 file(READ "${stderr_file}" stderr)
@@ -66,29 +66,28 @@ macro(expectcount what got wanted allowance)
     endif()
 endmacro()
 
-if(MARKER)
-    if(status STREQUAL "0")
-        message(FATAL_ERROR "Wine's hid.dll now reads string 4 (${stdout}): run torvikupdate.exe "
-                            "itself against the virtual Torvik in this suite")
+# The settings' defaults.
+foreach(setting IN ITEMS EXTRA_SENDINGS=0 EXTRA_READS=0 RACE_ALLOWANCE=0 STRINGS=1)
+    string(REPLACE "=" ";" setting "${setting}")
+    list(GET setting 0 name)
+    if(NOT DEFINED ${name})
+        list(GET setting 1 ${name})
     endif()
-    string(HEX "marker: error 50\r\n" expected_hex)
-    if(NOT stdout_hex STREQUAL expected_hex)
-        visible("${stdout}" got)
-        string(APPEND failures "the marker read gave ${got}\n  expected \"marker: error 50\\r\\n\"\n")
-    endif()
-    expect("exit status" "${status}" "1")
+endforeach()
+
+if(NOT_FOUND)
+    set(expected_stdout
+        "No Torvik found. Please restart Torvik in bootloader mode (connect USB during power on).\r\n")
+    set(expected_status 2)
+    set(expected_writes 0)
+    set(expected_reads 0)
+    set(expected_restarted no)
 else()
     # One dot per confirmed block: the FPGA stream carries a 4-byte length first.
     file(SIZE "${FPGA_IMAGE}" fpga_size)
     file(SIZE "${MCU_IMAGE}" mcu_size)
     math(EXPR fpga_blocks "(${fpga_size} + 4 + 2047) / 2048")
     math(EXPR mcu_blocks "${mcu_size} / 2048")
-    if(NOT DEFINED EXTRA_SENDINGS)
-        set(EXTRA_SENDINGS 0)
-    endif()
-    if(NOT DEFINED EXTRA_READS)
-        set(EXTRA_READS 0)
-    endif()
     if(DEFINED FAILED_AFTER)
         string(REPEAT "." ${FAILED_AFTER} dots)
         set(expected_stdout "Updating FPGA.${dots} failed.\r\n")
@@ -108,43 +107,44 @@ else()
         set(expected_restarted yes)
     endif()
     math(EXPR expected_reads "${confirmed} + ${EXTRA_READS}")
-    if(NOT DEFINED RACE_ALLOWANCE)
-        set(RACE_ALLOWANCE 0)
-    endif()
+endif()
 
-    string(HEX "${expected_stdout}" expected_hex)
-    if(NOT stdout_hex STREQUAL expected_hex)
-        visible("${stdout}" got)
-        visible("${expected_stdout}" wanted)
-        string(APPEND failures "stdout is ${got}\n  expected ${wanted}\n")
+string(HEX "${expected_stdout}" expected_hex)
+if(NOT stdout_hex STREQUAL expected_hex)
+    visible("${stdout}" got)
+    visible("${expected_stdout}" wanted)
+    string(APPEND failures "stdout is ${got}\n  expected ${wanted}\n")
+endif()
+expect("exit status" "${status}" "${expected_status}")
+if(stderr MATCHES "^elapsed=([0-9]+) writes=([0-9]+) reads=([0-9]+) strings=([0-9]+) restarted=(yes|no)( removal=([0-9]+))?\r?\n$")
+    set(elapsed ${CMAKE_MATCH_1})
+    set(removal "${CMAKE_MATCH_7}")
+    expectcount("reports the device took" ${CMAKE_MATCH_2} ${expected_writes}
+                "${RACE_ALLOWANCE} * 36")
+    expectcount("reports the device delivered" ${CMAKE_MATCH_3} ${expected_reads}
+                "${RACE_ALLOWANCE}")
+    expect("indexed strings read" "${CMAKE_MATCH_4}" "${STRINGS}")
+    expect("restarted" "${CMAKE_MATCH_5}" "${expected_restarted}")
+    if(DEFINED MIN_ELAPSED AND elapsed LESS MIN_ELAPSED)
+        string(APPEND failures "the run took ${elapsed} ms\n  expected at least ${MIN_ELAPSED}\n")
     endif()
-    expect("exit status" "${status}" "${expected_status}")
-    if(stderr MATCHES "^elapsed=([0-9]+) writes=([0-9]+) reads=([0-9]+) restarted=(yes|no)\r?\n$")
-        set(elapsed ${CMAKE_MATCH_1})
-        set(restarted ${CMAKE_MATCH_4})
-        expectcount("reports the device took" ${CMAKE_MATCH_2} ${expected_writes}
-                    "${RACE_ALLOWANCE} * 36")
-        expectcount("reports the device delivered" ${CMAKE_MATCH_3} ${expected_reads}
-                    "${RACE_ALLOWANCE}")
-        expect("restarted" "${restarted}" "${expected_restarted}")
-        if(DEFINED MIN_ELAPSED AND elapsed LESS MIN_ELAPSED)
-            string(APPEND failures "the run took ${elapsed} ms\n  expected at least ${MIN_ELAPSED}\n")
+    if(DEFINED MAX_REMOVAL AND (removal STREQUAL "" OR removal GREATER MAX_REMOVAL))
+        string(APPEND failures "the removal took '${removal}' ms\n  expected at most ${MAX_REMOVAL}\n")
+    endif()
+else()
+    visible("${stderr}" got)
+    string(APPEND failures "stderr is ${got}\n  expected only the summary line\n")
+endif()
+if(SAVE)
+    foreach(image IN ITEMS fpga mcu)
+        string(TOUPPER "${image}" name)
+        execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files
+                                "${save_dir}/${image}.bin" "${${name}_IMAGE}"
+                        RESULT_VARIABLE different)
+        if(different)
+            string(APPEND failures "the stored ${image} image differs from ${${name}_IMAGE}\n")
         endif()
-    else()
-        visible("${stderr}" got)
-        string(APPEND failures "stderr is ${got}\n  expected only the summary line\n")
-    endif()
-    if(SAVE)
-        foreach(image IN ITEMS fpga mcu)
-            string(TOUPPER "${image}" name)
-            execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files
-                                    "${save_dir}/${image}.bin" "${${name}_IMAGE}"
-                            RESULT_VARIABLE different)
-            if(different)
-                string(APPEND failures "the stored ${image} image differs from ${${name}_IMAGE}\n")
-            endif()
-        endforeach()
-    endif()
+    endforeach()
 endif()
 
 if(failures)

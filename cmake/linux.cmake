@@ -34,6 +34,9 @@ string(LENGTH "${torvik_vendor_digits}" torvik_vendor_length)
 math(EXPR torvik_vendor_start "${torvik_vendor_length} - 4")
 string(SUBSTRING "${torvik_vendor_digits}" ${torvik_vendor_start} 4 TORVIK_UDEV_VENDOR)
 configure_file(udev/70-torvik.rules.in "${CMAKE_BINARY_DIR}/70-torvik.rules" @ONLY)
+# The Debian package's postinst and postrm (scripts/release), which trigger
+# the devices of this vendor ID once the rule is installed or removed.
+configure_file(packaging/deb/udev-reload.in "${CMAKE_BINARY_DIR}/deb-udev-reload" @ONLY)
 
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FUSE3 REQUIRED IMPORTED_TARGET fuse3)

@@ -98,10 +98,10 @@ add_test(NAME torvikupdate_never_loads_a_planted_hid_dll
 set_tests_properties(torvikupdate_never_loads_a_planted_hid_dll PROPERTIES
     FIXTURES_REQUIRED wine TIMEOUT 180 SKIP_REGULAR_EXPRESSION "not meaningful")
 
-# The updater's Windows code end to end through Wine's HID stack, against
-# the virtual Torvik (tools/virtual-torvik) in a Wine prefix of its own.
-# The runs share the one device, so they take turns; waits are real.
-if(TARGET virtual-torvik-update)
+# torvikupdate.exe end to end through Wine's SetupAPI, hid.dll and hidclass,
+# against the virtual Torvik (tools/virtual-torvik) in a Wine prefix of its
+# own. The runs share the one device, so they take turns; waits are real.
+if(TARGET virtual-torvik-control)
     set(virtual_torvik_run "${PROJECT_SOURCE_DIR}/tools/virtual-torvik/run-under-wine.sh")
     set(virtual_torvik_prefix "${CMAKE_BINARY_DIR}/wineprefix-virtual-torvik")
     add_test(NAME virtual_torvik_shutdown
@@ -110,7 +110,6 @@ if(TARGET virtual-torvik-update)
 
     # name|settings for check_virtual_torvik.cmake|...
     set(virtual_torvik_runs
-        "wine_refuses_the_marker_read|-DMARKER=ON"
         "whole_update_stores_the_built_in_images|-DSAVE=ON"
         "missing_ack_is_retried|-DOPTIONS=--no-ack=6:1|-DEXTRA_SENDINGS=1|-DMIN_ELAPSED=6000"
         # The acknowledgement of the first sending comes after the reads gave
@@ -120,8 +119,18 @@ if(TARGET virtual-torvik-update)
         # is sent once more. Without the discarding every block after would
         # be sent twice.
         "late_ack_is_discarded_before_the_next_block|-DOPTIONS=--late-ack=0x1000:6500|-DEXTRA_SENDINGS=1|-DEXTRA_READS=1|-DRACE_ALLOWANCE=1|-DMIN_ELAPSED=6500"
+        "wrong_ack_is_not_taken_for_the_block|-DOPTIONS=--wrong-ack=0x1005:1|-DEXTRA_SENDINGS=1|-DEXTRA_READS=1"
         "held_write_is_waited_for_not_sent_again|-DOPTIONS=--hold-write=0x1002:5:1500|-DMIN_ELAPSED=1500"
-        "device_gone_after_block_0x1010_fails_the_fpga_phase|-DOPTIONS=--unplug-after=0x1010|-DFAILED_AFTER=17")
+        "device_gone_after_block_0x1010_fails_the_fpga_phase|-DOPTIONS=--unplug-after=0x1010|-DFAILED_AFTER=17"
+        # The marker read reaches the device through the collection driver
+        # (one string read), and the normal firmware's string is turned down.
+        "normal_firmware_is_read_and_left_alone|-DOPTIONS=--device=normal|-DNOT_FOUND=ON"
+        "no_device_reports_no_torvik|-DOPTIONS=--device=none|-DNOT_FOUND=ON|-DSTRINGS=0"
+        # Removed while a write is held for 30 s and hidclass's read waits:
+        # the removal ends both at once. Were either left pending, Wine's
+        # removal would wait for it, and give up after 10 s with the
+        # driver's host hung.
+        "removal_ends_the_held_requests_at_once|-DOPTIONS=--hold-write=0x1000:0:30000,--remove-after=1000|-DFAILED_AFTER=0|-DSTRINGS=1|-DMAX_REMOVAL=3000")
     foreach(entry IN LISTS virtual_torvik_runs)
         string(REPLACE "|" ";" fields "${entry}")
         list(POP_FRONT fields name)

@@ -89,10 +89,7 @@ int torvikupdate() {
         std::puts(NOT_FOUND_MESSAGE);
         std::exit(EXIT_NO_DEVICE);
     }
-    return updatetorvik(device);
-}
 
-int updatetorvik(HANDLE device) {
     std::fputs("Updating FPGA.", stdout);
     endphase(fpgaphase(device, fpgabin, FPGABIN_LENGTH));
 

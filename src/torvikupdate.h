@@ -33,11 +33,6 @@ int mcuphase(HANDLE device, const std::uint8_t* image, std::uint32_t length);
 // Tells the device the update is complete; its outcome is not examined.
 void restartdevice(HANDLE device);
 
-// The update of a Torvik found and opened: both phases, each on its line,
-// then the restart. Closes the device and returns 0 after a complete update;
-// ends the process with EXIT_BLOCK_FAILED at the first unconfirmed block.
-int updatetorvik(HANDLE device);
-
-// The whole run: the search, then the update. Returns 0 after a complete
-// update; ends the process with EXIT_NO_DEVICE or EXIT_BLOCK_FAILED otherwise.
+// The whole run. Returns 0 after a complete update; ends the process with
+// EXIT_NO_DEVICE or EXIT_BLOCK_FAILED otherwise.
 int torvikupdate();

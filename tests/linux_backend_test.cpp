@@ -4,15 +4,18 @@
 // usbfs control transfer answered here.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/usbdevice_fs.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,15 +41,48 @@ HidrawEntry torvikentry(unsigned number) {
     return entry;
 }
 
-int threadcount() {
-    int count = 0;
-    DIR* tasks = opendir("/proc/self/task");
-    while (const dirent* entry = readdir(tasks)) {
-        count += entry->d_name[0] != '.';
-    }
-    closedir(tasks);
-    return count;
+// Every thread started in this process and not yet joined. Counting the
+// entries of /proc/self/task instead is racy: the kernel may still list a
+// thread for a moment after pthread_join has returned.
+std::mutex unjoined_lock;
+std::multiset<pthread_t> unjoined;  // a detached thread's ID may come again
+
+std::size_t unjoinedthreads() {
+    std::lock_guard<std::mutex> guard(unjoined_lock);
+    return unjoined.size();
 }
+
+template <typename Function>
+Function* nextdefinition(const char* name) {
+    return reinterpret_cast<Function*>(dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+// These take the place of the C library's for the whole test program,
+// std::thread included, and hand on to it.
+extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes,
+                              void* (*start)(void*), void* argument) {
+    static auto* const create = nextdefinition<decltype(pthread_create)>("pthread_create");
+    const int result = create(thread, attributes, start, argument);
+    if (result == 0) {
+        std::lock_guard<std::mutex> guard(unjoined_lock);
+        unjoined.insert(*thread);
+    }
+    return result;
+}
+
+extern "C" int pthread_join(pthread_t thread, void** value) {
+    static auto* const join = nextdefinition<decltype(pthread_join)>("pthread_join");
+    const int result = join(thread, value);
+    if (result == 0) {
+        std::lock_guard<std::mutex> guard(unjoined_lock);
+        unjoined.erase(unjoined.find(thread));
+    }
+    return result;
+}
+
+namespace {
 
 class LinuxBackend : public ::testing::Test {
   protected:
@@ -171,6 +207,36 @@ TEST_F(LinuxBackend, StringFourFromSysfsCutToTheBufferOrEndedByZero) {
     }
 }
 
+// Any of the device's strings may have index 4: a configfs gadget's
+// configuration string does. The text must come from that string's own sysfs
+// file, found in the interface directory that the interface's number names.
+TEST_F(LinuxBackend, StringFourFromWhicheverDescriptorGivesIndexFour) {
+    const char marker[] = "FW-BOOT 1.0";
+    unsigned number = 0;
+    for (StringSlot marked : {MANUFACTURER_STRING, PRODUCT_STRING, SERIAL_STRING,
+                              CONFIGURATION_STRING, INTERFACE_STRING}) {
+        SCOPED_TRACE("string 4 in slot " + std::to_string(marked));
+        HidrawEntry entry = torvikentry(number);
+        std::optional<std::string>* texts[] = {&entry.manufacturer, &entry.product, &entry.serial,
+                                               &entry.configuration, &entry.interface_string};
+        for (std::size_t slot = 0; slot < STRING_SLOTS; ++slot) {
+            *texts[slot] = slot == marked ? marker : "string " + std::to_string(slot);
+            entry.string_indices[slot] = static_cast<std::uint8_t>(slot == marked ? 4 : 5 + slot);
+        }
+        entry.interface_number = 1;
+        entry.alternate_setting = 0;
+        tree.add(entry);
+        ASSERT_NE(opennode(number++), INVALID_HANDLE_VALUE);
+        std::uint8_t buffer[2 * sizeof marker] = {};
+        ASSERT_TRUE(HidD_GetIndexedString(device, 4, buffer, sizeof buffer));
+        for (std::size_t i = 0; i < sizeof marker; ++i) {
+            ASSERT_EQ(buffer[2 * i], static_cast<std::uint8_t>(marker[i])) << "character " << i;
+        }
+        CloseHandle(device);
+        device = INVALID_HANDLE_VALUE;
+    }
+}
+
 TEST_F(LinuxBackend, StringFourThroughAControlTransferWhenSysfsHasNone) {
     HidrawEntry entry = torvikentry(3);
     entry.interface_string.reset();  // no string with index 4 among sysfs's
@@ -207,24 +273,30 @@ TEST_F(LinuxBackend, StringFourThroughAControlTransferWhenSysfsHasNone) {
 }
 
 // The one line the Linux program adds, and only for a Torvik.
+// A node that has vanished meanwhile (ENOENT) is no matter of permission.
 TEST_F(LinuxBackend, SaysWhenTheTorviksNodeMayNotBeOpened) {
     HidrawEntry mouse;
     mouse.number = 1;
     mouse.vendor_id = OTHER_VENDOR;
     tree.add(mouse);
     tree.add(torvikentry(2));
-    hidrawseams::open_node = [](const char*, int) {
-        errno = EACCES;
-        return -1;
-    };
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(connectToUSBHIDDevice(TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID, ANY_VERSION),
-              INVALID_HANDLE_VALUE);
-    const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(said,
-              "torvikupdate: no permission to open " + tree.dev() +
-                  "/hidraw2 (the Torvik): install the udev rule 70-torvik.rules as the README "
-                  "says, or run as root\n");
+    const std::string permission_line =
+        "torvikupdate: no permission to open " + tree.dev() +
+        "/hidraw2 (the Torvik): install the udev rule 70-torvik.rules as the README "
+        "says, or run as root\n";
+    const std::pair<int, std::string> cases[] = {
+        {EACCES, permission_line}, {EPERM, permission_line}, {ENOENT, ""}};
+    for (const auto& [error, expected] : cases) {
+        SCOPED_TRACE(std::strerror(error));
+        hidrawseams::open_node = [error = error](const char*, int) {
+            errno = error;
+            return -1;
+        };
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(connectToUSBHIDDevice(TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID, ANY_VERSION),
+                  INVALID_HANDLE_VALUE);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), expected);
+    }
 }
 
 // A device node that is one end of a socket pair; the test holds the other,
@@ -240,7 +312,7 @@ class LinuxBackendReports : public LinuxBackend {
         node = ends[0];
         peer = ends[1];
         hidrawseams::open_node = [this](const char*, int) { return node; };
-        threads_before = threadcount();
+        threads_before = unjoinedthreads();
         ASSERT_NE(opennode(0), INVALID_HANDLE_VALUE);
         event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         io = iocontext(event);
@@ -251,7 +323,7 @@ class LinuxBackendReports : public LinuxBackend {
         if (peer >= 0) {
             close(peer);
         }
-        EXPECT_EQ(threadcount(), threads_before) << "a thread outlived CloseHandle";
+        EXPECT_EQ(unjoinedthreads(), threads_before) << "CloseHandle left a thread unjoined";
     }
 
     void devicesends(std::uint8_t first) {
@@ -264,7 +336,7 @@ class LinuxBackendReports : public LinuxBackend {
 
     int node = -1;
     int peer = -1;
-    int threads_before = 0;
+    std::size_t threads_before = 0;
     HANDLE event = nullptr;
     OVERLAPPED io = {};
 };

@@ -324,6 +324,32 @@ std::string shape(int status, int confirmed) {
 }
 
 // What the run broke; "" if nothing.
+using Bytes = std::vector<std::uint8_t>;
+
+// The FPGA blocks as they must be stored: the length field, the image, and
+// zeros to the end of the last block.
+Bytes fpgastream() {
+    Bytes stream(static_cast<std::size_t>(FPGA_BLOCKS) * BLOCK_SIZE, 0);
+    for (std::size_t i = 0; i < FPGA_LENGTH_FIELD_SIZE; ++i) {
+        stream[i] =
+            static_cast<std::uint8_t>(FPGABIN_LENGTH >> (8 * (FPGA_LENGTH_FIELD_SIZE - 1 - i)));
+    }
+    std::copy(fpgabin, fpgabin + FPGABIN_LENGTH, stream.begin() + FPGA_LENGTH_FIELD_SIZE);
+    return stream;
+}
+
+Bytes storedfpgastream(const sim::Bootloader& device) {
+    Bytes stream;
+    for (int index = 0; index < FPGA_BLOCKS; ++index) {
+        const auto found = device.stored().find(blocknumber(index));
+        if (found == device.stored().end()) {
+            return {};
+        }
+        stream.insert(stream.end(), found->second.begin(), found->second.end());
+    }
+    return stream;
+}
+
 std::string check(const Schedule& schedule, int status, const sim::Bootloader& device) {
     const sim::Bus& bus = sim::bus();
     const sim::Accounting& done = bus.accounting();
@@ -373,8 +399,7 @@ std::string check(const Schedule& schedule, int status, const sim::Bootloader& d
             return block(index) + " sent more than four times";
         }
     }
-    using Bytes = std::vector<std::uint8_t>;
-    if (status == 0 && (device.fpgaimage() != Bytes(fpgabin, fpgabin + FPGABIN_LENGTH) ||
+    if (status == 0 && (storedfpgastream(device) != fpgastream() ||
                         device.mcuimage() != Bytes(mcubin, mcubin + MCUBIN_LENGTH) ||
                         device.stored().size() != static_cast<std::size_t>(BLOCKS))) {
         return "status 0, but the device did not store exactly the images";

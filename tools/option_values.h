@@ -1,5 +1,5 @@
 // The values that fault options take, for torvik-sim and the virtual
-// Torvik's runner alike: numbers, counts and colon-separated fields.
+// Torvik's control program alike: numbers, counts and colon-separated fields.
 #pragma once
 
 #include <cctype>

@@ -11,10 +11,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uint8_t STRING_MANUFACTURER = 1;
-constexpr std::uint8_t STRING_PRODUCT = 2;
-constexpr std::uint8_t STRING_SERIAL = 3;
-constexpr std::uint8_t STRING_INTERFACE = 4;
 constexpr unsigned USB_BUS = 1;
 
 void writefile(const fs::path& path, const std::string& text) {
@@ -30,21 +26,24 @@ std::string hex4(unsigned value) {
 // A device, a configuration and one HID interface descriptor, as the USB
 // device's `descriptors` file holds them.
 std::string descriptors(const HidrawEntry& entry) {
-    auto index = [](const std::optional<std::string>& text, std::uint8_t value) {
-        return static_cast<char>(text ? value : 0);
+    auto index = [&](const std::optional<std::string>& text, StringSlot slot) {
+        return static_cast<char>(text ? entry.string_indices[slot] : 0);
     };
     std::string device = {18, 1, 0x00, 0x02, 0, 0, 0, 64};
     for (std::uint16_t word : {entry.vendor_id, entry.product_id, entry.version}) {
         device += static_cast<char>(word & 0xFF);
         device += static_cast<char>(word >> 8);
     }
-    device += index(entry.manufacturer, STRING_MANUFACTURER);
-    device += index(entry.product, STRING_PRODUCT);
-    device += index(entry.serial, STRING_SERIAL);
+    device += index(entry.manufacturer, MANUFACTURER_STRING);
+    device += index(entry.product, PRODUCT_STRING);
+    device += index(entry.serial, SERIAL_STRING);
     device += '\x01';
-    const std::string config = {9, 2, 18, 0, 1, 1, 0, static_cast<char>(0x80), 50};
+    const char config_string = index(entry.configuration, CONFIGURATION_STRING);
+    const std::string config = {9, 2, 18, 0, 1, 1, config_string, static_cast<char>(0x80), 50};
+    const auto number = static_cast<char>(entry.interface_number);
+    const auto alternate = static_cast<char>(entry.alternate_setting);
     const std::string interface = {
-        9, 4, 0, 0, 2, 3, 0, 0, index(entry.interface_string, STRING_INTERFACE)};
+        9, 4, number, alternate, 2, 3, 0, 0, index(entry.interface_string, INTERFACE_STRING)};
     return device + config + interface;
 }
 
@@ -76,7 +75,8 @@ std::string SysfsTree::usbnode(const HidrawEntry& entry) const {
 void SysfsTree::add(const HidrawEntry& entry, bool node) {
     const std::string usb_name = "1-" + std::to_string(entry.number + 1);
     const fs::path usb_dir = fs::path(sysfs()) / "devices/pci0000:00/usb1" / usb_name;
-    const fs::path interface_dir = usb_dir / (usb_name + ":1.0");
+    const fs::path interface_dir =
+        usb_dir / (usb_name + ":1." + std::to_string(entry.interface_number));
     const fs::path hid_dir =
         interface_dir / (hex4(entry.bus) + ":" + hex4(entry.vendor_id) + ":" +
                          hex4(entry.product_id) + "." + hex4(entry.number + 1));
@@ -98,11 +98,14 @@ void SysfsTree::add(const HidrawEntry& entry, bool node) {
     writefile(usb_dir / "busnum", std::to_string(USB_BUS) + "\n");
     writefile(usb_dir / "devnum", std::to_string(entry.number + 2) + "\n");
     writefile(usb_dir / "bConfigurationValue", "1\n");
-    writefile(interface_dir / "bInterfaceNumber", "00\n");
+    char interface_number[8];
+    std::snprintf(interface_number, sizeof interface_number, "%02x\n", entry.interface_number);
+    writefile(interface_dir / "bInterfaceNumber", interface_number);
     const std::pair<const char*, const std::optional<std::string>&> strings[] = {
         {"manufacturer", entry.manufacturer},
         {"product", entry.product},
         {"serial", entry.serial},
+        {"configuration", entry.configuration},
     };
     for (const auto& [file, text] : strings) {
         if (text) {

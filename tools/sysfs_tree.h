@@ -3,9 +3,20 @@
 // USB interface and USB device directories, as the kernel lays them out.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
+
+// The strings a USB HID device can name in its descriptors.
+enum StringSlot : std::size_t {
+    MANUFACTURER_STRING,
+    PRODUCT_STRING,
+    SERIAL_STRING,
+    CONFIGURATION_STRING,
+    INTERFACE_STRING,
+    STRING_SLOTS
+};
 
 struct HidrawEntry {
     unsigned number = 0;  // hidrawN
@@ -13,14 +24,19 @@ struct HidrawEntry {
     std::uint16_t vendor_id = 0;
     std::uint16_t product_id = 0;
     std::uint16_t version = 0;
-    // The USB device's strings as sysfs shows them; index 1, 2 and 3 in its
-    // descriptors, nullopt when it has none.
+    // The strings as sysfs shows them, nullopt for one the device does not
+    // have: the USB device's, its configuration's and the HID interface's.
     std::optional<std::string> manufacturer = "Maker";
     std::optional<std::string> product = "Product";
     std::optional<std::string> serial;
-    // The HID interface's own string, index 4 in the descriptors; nullopt
-    // for an interface without one.
+    std::optional<std::string> configuration;
     std::optional<std::string> interface_string;
+    // Their indices in the descriptors, by StringSlot.
+    std::array<std::uint8_t, STRING_SLOTS> string_indices = {1, 2, 3, 5, 4};
+    // The HID interface's number names its sysfs directory; its alternate
+    // setting does not.
+    std::uint8_t interface_number = 0;
+    std::uint8_t alternate_setting = 0;
     bool uevent_readable = true;
 };
 

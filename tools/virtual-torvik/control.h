@@ -21,8 +21,17 @@ constexpr unsigned long CONTROL_DEVICE_TYPE = 0x8000;
 constexpr unsigned long controlcode(unsigned long function) {
     return (CONTROL_DEVICE_TYPE << 16) | (function << 2);  // METHOD_BUFFERED, FILE_ANY_ACCESS
 }
-// Input: devicecore::Faults. The device starts over as if just switched on,
-// with those faults: nothing stored, counts zero, no report queued.
+// What the device runs: its bootloader, or its normal firmware, which shows
+// in string 4 (without the bootloader's marker).
+enum class Firmware : uint8_t { BOOTLOADER, NORMAL };
+
+struct Reset {
+    devicecore::Faults faults;
+    Firmware firmware;
+};
+
+// Input: Reset. The device starts over as if just switched on, running that
+// firmware, with those faults: nothing stored, counts zero, no report queued.
 constexpr unsigned long IOCTL_VIRTUAL_TORVIK_RESET = controlcode(0x800);
 // Output: Status.
 constexpr unsigned long IOCTL_VIRTUAL_TORVIK_STATUS = controlcode(0x801);
@@ -33,6 +42,7 @@ constexpr unsigned long IOCTL_VIRTUAL_TORVIK_READ_BLOCK = controlcode(0x802);
 struct Status {
     uint32_t reports_taken;      // writes the device took
     uint32_t reports_delivered;  // input reports handed to the HID stack
+    uint32_t strings_read;       // indexed strings (string 4) read by the HID stack
     uint32_t blocks_stored;
     uint32_t bad_frames;
     uint32_t out_of_order;

@@ -7,7 +7,11 @@
 // - hidclass owns the HID device object and keeps one read request
 //   outstanding; the read is completed when an input report is due, and
 //   until then it waits with a cancel routine, as every request a driver
-//   holds must.
+//   holds must. When the device stops or goes away, every request it holds
+//   is completed at once.
+// - Under Wine the string requests come from the collection driver
+//   (collection.cpp), on the HID collection's device object rather than
+//   hidclass's: they are answered the same.
 // - Everything that happens later (an acknowledgement due after a delay, a
 //   held write that ends) is done by one worker thread, woken at the next
 //   due time. One spin lock guards the state; requests are completed after
@@ -16,35 +20,14 @@
 //   object with hidclass, which installs its own dispatch routines for
 //   create, close and device control: those are wrapped, and requests for
 //   the control device are answered here.
-// wdm.h defines these two itself, as static functions, and intrin.h (which
-// it includes) has them too: in C++ that is an error. intrin.h leaves out
-// the ones marked as defined already.
-#define __INTRINSIC_DEFINED_InterlockedBitTestAndSet
-#define __INTRINSIC_DEFINED_InterlockedBitTestAndReset
-#include <ntddk.h>
-
 #include "control.h"
+#include "kernel_hid.h"
 #include "torvik_config.h"
 
 namespace {
 
 using devicecore::Millis;
-
-// --- What hidport.h declares (MinGW-w64 has no such header, and its
-// hidclass.h has wrong values for these requests). ---
-
-constexpr ULONG hidcode(ULONG function) {
-    return CTL_CODE(FILE_DEVICE_KEYBOARD, function, METHOD_NEITHER, FILE_ANY_ACCESS);
-}
-constexpr ULONG IOCTL_GET_DEVICE_DESCRIPTOR = hidcode(0);
-constexpr ULONG IOCTL_GET_REPORT_DESCRIPTOR = hidcode(1);
-constexpr ULONG IOCTL_READ_REPORT = hidcode(2);
-constexpr ULONG IOCTL_WRITE_REPORT = hidcode(3);
-constexpr ULONG IOCTL_GET_STRING = hidcode(4);
-constexpr ULONG IOCTL_ACTIVATE_DEVICE = hidcode(7);
-constexpr ULONG IOCTL_DEACTIVATE_DEVICE = hidcode(8);
-constexpr ULONG IOCTL_GET_DEVICE_ATTRIBUTES = hidcode(9);
-constexpr ULONG IOCTL_GET_INDEXED_STRING = 0xB01E2;
+using namespace kernelhid;
 
 constexpr ULONG STRING_ID_MANUFACTURER = 14;
 constexpr ULONG STRING_ID_PRODUCT = 15;
@@ -109,6 +92,7 @@ const UCHAR HID_DESCRIPTOR[] = {
 
 constexpr ULONG MARKER_STRING_INDEX = 4;
 const WCHAR MARKER_STRING[] = L"FW-BOOT 1.0";
+const WCHAR NORMAL_FIRMWARE_STRING[] = L"Torvik 2.3";
 const WCHAR MANUFACTURER_STRING[] = L"Torvik (virtual)";
 const WCHAR PRODUCT_STRING[] = L"Virtual Torvik bootloader";
 const WCHAR SERIAL_NUMBER_STRING[] = L"0000";
@@ -131,6 +115,8 @@ struct DeviceState {
     KEVENT wake;
     HANDLE worker;
     bool stopping;
+    bool started;  // between the device's start and its removal
+    virtualtorvik::Firmware firmware;
     devicecore::Bootloader core;
     size_t blocks_stored;
     uint16_t block_numbers[MAX_BLOCKS];
@@ -144,6 +130,7 @@ struct DeviceState {
     uint8_t held_report[devicecore::REPORT_BYTES];
     uint32_t reports_taken;
     uint32_t reports_delivered;
+    uint32_t strings_read;
 };
 
 DeviceState* state;
@@ -152,7 +139,8 @@ PDRIVER_DISPATCH hid_create;
 PDRIVER_DISPATCH hid_close;
 PDRIVER_DISPATCH hid_cleanup;
 PDRIVER_DISPATCH hid_device_control;
-const devicecore::Faults NO_FAULTS = {};
+// The bootloader without faults.
+const virtualtorvik::Reset POWER_ON = {};
 
 Millis nowms() {
     LARGE_INTEGER frequency;
@@ -193,13 +181,15 @@ const uint8_t* findstored(const void* context, uint16_t block_number) {
 }
 
 // Called with the lock held.
-void startover(const devicecore::Faults& faults) {
-    state->core.start(faults, {state, slotfor, findstored});
+void startover(const virtualtorvik::Reset& reset) {
+    state->firmware = reset.firmware;
+    state->core.start(reset.faults, {state, slotfor, findstored});
     state->blocks_stored = 0;
     state->queue_head = 0;
     state->queue_length = 0;
     state->reports_taken = 0;
     state->reports_delivered = 0;
+    state->strings_read = 0;
 }
 
 void complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
@@ -337,10 +327,11 @@ bool hold(PIRP irp, PIRP& slot) {
 NTSTATUS readreport(PIRP irp) {
     KIRQL irql;
     KeAcquireSpinLock(&state->lock, &irql);
-    if (state->read != nullptr) {
+    if (state->read != nullptr || !state->started) {
+        const NTSTATUS status = state->started ? STATUS_DEVICE_BUSY : STATUS_DEVICE_NOT_CONNECTED;
         KeReleaseSpinLock(&state->lock, irql);
-        complete(irp, STATUS_DEVICE_BUSY, 0);
-        return STATUS_DEVICE_BUSY;
+        complete(irp, status, 0);
+        return status;
     }
     const bool held = hold(irp, state->read);
     KeReleaseSpinLock(&state->lock, irql);
@@ -365,8 +356,9 @@ NTSTATUS writereport(PIRP irp) {
     NTSTATUS status = STATUS_SUCCESS;
     KIRQL irql;
     KeAcquireSpinLock(&state->lock, &irql);
-    Millis held_ms = state->core.unplugged() ? 0 : state->core.writeheld(report);
-    if (state->core.unplugged()) {
+    const bool gone = state->core.unplugged() || !state->started;
+    Millis held_ms = gone ? 0 : state->core.writeheld(report);
+    if (gone) {
         status = STATUS_DEVICE_NOT_CONNECTED;
     } else if (held_ms == 0) {
         takereport(report);
@@ -419,7 +411,8 @@ const WCHAR* indexedstring(ULONG index) {
         case 3:
             return SERIAL_NUMBER_STRING;
         case MARKER_STRING_INDEX:
-            return MARKER_STRING;
+            return state->firmware == virtualtorvik::Firmware::NORMAL ? NORMAL_FIRMWARE_STRING
+                                                                      : MARKER_STRING;
         default:
             return nullptr;
     }
@@ -455,6 +448,10 @@ NTSTATUS indexedstringrequest(PIRP irp, ULONG index, ULONG room) {
     if (text == nullptr || buffer == nullptr) {
         return answer(irp, STATUS_INVALID_PARAMETER, 0);
     }
+    KIRQL irql;
+    KeAcquireSpinLock(&state->lock, &irql);
+    ++state->strings_read;
+    KeReleaseSpinLock(&state->lock, irql);
     // A USB device cuts a string descriptor to the length asked for; the
     // updater asks for 8 bytes of string 4.
     ULONG size = stringbytes(text);
@@ -508,7 +505,7 @@ NTSTATUS NTAPI internalcontrol(PDEVICE_OBJECT device, PIRP irp) {
     }
 }
 
-// PnP and power requests belong to the driver below (the root bus here).
+// Power requests belong to the driver below (the root bus here).
 NTSTATUS NTAPI passdown(PDEVICE_OBJECT device, PIRP irp) {
     if (device == control_device) {
         return answer(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
@@ -516,6 +513,44 @@ NTSTATUS NTAPI passdown(PDEVICE_OBJECT device, PIRP irp) {
     auto* extension = static_cast<HidDeviceExtension*>(device->DeviceExtension);
     IoSkipCurrentIrpStackLocation(irp);
     return IoCallDriver(extension->next_device, irp);
+}
+
+// The device stops or goes away: every request it holds ends now, and new
+// ones fail. hidclass's reading thread is among them: the collection's
+// removal waits for that thread, so a read left pending would hang the
+// removal, and with it the prefix's shutdown.
+void stopdevice() {
+    KIRQL irql;
+    KeAcquireSpinLock(&state->lock, &irql);
+    state->started = false;
+    PIRP read = claim(state->read);
+    PIRP write = claim(state->held);
+    KeReleaseSpinLock(&state->lock, irql);
+    if (read != nullptr) {
+        complete(read, STATUS_DEVICE_NOT_CONNECTED, 0);
+    }
+    if (write != nullptr) {
+        complete(write, STATUS_DEVICE_NOT_CONNECTED, 0);
+    }
+}
+
+// PnP requests go on to the driver below, after the device's own part.
+NTSTATUS NTAPI pnp(PDEVICE_OBJECT device, PIRP irp) {
+    if (device != control_device) {
+        switch (IoGetCurrentIrpStackLocation(irp)->MinorFunction) {
+            case IRP_MN_START_DEVICE:
+                state->started = true;
+                break;
+            case IRP_MN_STOP_DEVICE:
+            case IRP_MN_SURPRISE_REMOVAL:
+            case IRP_MN_REMOVE_DEVICE:
+                stopdevice();
+                break;
+            default:
+                break;
+        }
+    }
+    return passdown(device, irp);
 }
 
 NTSTATUS NTAPI adddevice(PDRIVER_OBJECT, PDEVICE_OBJECT) {
@@ -530,6 +565,7 @@ NTSTATUS controlstatus(PIRP irp, ULONG room) {
     KeAcquireSpinLock(&state->lock, &irql);
     status.reports_taken = state->reports_taken;
     status.reports_delivered = state->reports_delivered;
+    status.strings_read = state->strings_read;
     status.blocks_stored = static_cast<uint32_t>(state->blocks_stored);
     status.bad_frames = static_cast<uint32_t>(state->core.badframes());
     status.out_of_order = static_cast<uint32_t>(state->core.outoforder());
@@ -557,15 +593,16 @@ NTSTATUS controlreadblock(PIRP irp, ULONG input_length, ULONG room) {
 }
 
 NTSTATUS controlreset(PIRP irp, ULONG input_length) {
-    if (input_length != 0 && input_length != sizeof(devicecore::Faults)) {
+    if (input_length != 0 && input_length != sizeof(virtualtorvik::Reset)) {
         return answer(irp, STATUS_INVALID_PARAMETER, 0);
     }
-    const auto* faults =
-        input_length == 0 ? &NO_FAULTS
-                          : static_cast<const devicecore::Faults*>(irp->AssociatedIrp.SystemBuffer);
+    const auto* reset =
+        input_length == 0
+            ? &POWER_ON
+            : static_cast<const virtualtorvik::Reset*>(irp->AssociatedIrp.SystemBuffer);
     KIRQL irql;
     KeAcquireSpinLock(&state->lock, &irql);
-    startover(*faults);
+    startover(*reset);
     KeReleaseSpinLock(&state->lock, irql);
     return answer(irp, STATUS_SUCCESS, 0);
 }
@@ -654,7 +691,7 @@ NTSTATUS startworker() {
 
 NTSTATUS registerwithhidclass(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path) {
     driver->MajorFunction[IRP_MJ_INTERNAL_DEVICE_CONTROL] = internalcontrol;
-    driver->MajorFunction[IRP_MJ_PNP] = passdown;
+    driver->MajorFunction[IRP_MJ_PNP] = pnp;
     driver->MajorFunction[IRP_MJ_POWER] = passdown;
     driver->DriverExtension->AddDevice = adddevice;
     driver->DriverUnload = unload;
@@ -693,9 +730,10 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING reg
     KeInitializeSpinLock(&state->lock);
     KeInitializeEvent(&state->wake, SynchronizationEvent, FALSE);
     state->stopping = false;
+    state->started = false;
     state->read = nullptr;
     state->held = nullptr;
-    startover(NO_FAULTS);
+    startover(POWER_ON);
 
     NTSTATUS status = startworker();
     if (NT_SUCCESS(status)) {
