@@ -495,7 +495,8 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytes_to_read, LPDWORD bytes_rea
             }
             return TRUE;
         case Outcome::FAILED:
-            // A call that fails at once leaves the event as it was.
+            // As on Windows, the event was reset when the read began, and a
+            // call that fails at once does not signal it.
             if (device->read.io != nullptr) {
                 device->read.event->reading = nullptr;
                 device->read = PendingRead{};
