@@ -1,6 +1,6 @@
-// The fault options of the stand-ins that serve the shared device core (the
-// virtual Torvik's runner, torvik-gadget): the same names, values and
-// meanings as torvik-sim's, filled into devicecore::Faults.
+// The fault options of the programs that serve the shared device core (the
+// virtual Torvik's control program, torvik-gadget): the same names, values
+// and meanings as torvik-sim's, filled into devicecore::Faults.
 #pragma once
 
 #include <cstdint>
@@ -13,27 +13,6 @@
 namespace optionvalues {
 
 static_assert(ALL == devicecore::ALWAYS, "'all' means every time");
-
-constexpr unsigned long MAX_BLOCK = 0xFFFF;
-constexpr unsigned long MAX_MS = 86400000;
-
-// The numbers of a value "A:B[:N]": as many as `maximums` has, each within
-// its maximum, then an optional count (`default_count` when left out).
-inline bool parsefields(const std::string& text, const std::vector<unsigned long>& maximums,
-                        int default_count, std::vector<unsigned long>& numbers, int& count) {
-    const auto parts = split(text);
-    if (parts.size() < maximums.size() || parts.size() > maximums.size() + 1) {
-        return false;
-    }
-    numbers.assign(maximums.size(), 0);
-    for (std::size_t i = 0; i < maximums.size(); ++i) {
-        if (!parsenumber(parts[i], maximums[i], numbers[i])) {
-            return false;
-        }
-    }
-    count = default_count;
-    return parts.size() == maximums.size() || parsecount(parts.back(), count);
-}
 
 enum class FaultOption { NOT_ONE, TAKEN, MALFORMED };
 

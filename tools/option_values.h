@@ -12,6 +12,8 @@ namespace optionvalues {
 
 // A count that means "every time".
 constexpr int ALL = -1;
+constexpr unsigned long MAX_BLOCK = 0xFFFF;
+constexpr unsigned long MAX_MS = 86400000;  // a day
 
 // A whole number in [0, maximum], decimal or 0x-hex.
 inline bool parsenumber(const std::string& text, unsigned long maximum, unsigned long& value) {
@@ -50,6 +52,24 @@ inline std::vector<std::string> split(const std::string& text) {
     }
     parts.push_back(text.substr(start));
     return parts;
+}
+
+// The numbers of a value "A:B[:N]": as many as `maximums` has, each within
+// its maximum, then an optional count (`default_count` when left out).
+inline bool parsefields(const std::string& text, const std::vector<unsigned long>& maximums,
+                        int default_count, std::vector<unsigned long>& numbers, int& count) {
+    const auto parts = split(text);
+    if (parts.size() < maximums.size() || parts.size() > maximums.size() + 1) {
+        return false;
+    }
+    numbers.assign(maximums.size(), 0);
+    for (std::size_t i = 0; i < maximums.size(); ++i) {
+        if (!parsenumber(parts[i], maximums[i], numbers[i])) {
+            return false;
+        }
+    }
+    count = default_count;
+    return parts.size() == maximums.size() || parsecount(parts.back(), count);
 }
 
 struct Flag {

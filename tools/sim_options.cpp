@@ -29,9 +29,10 @@ const char SIM_USAGE[] =
 
 namespace {
 
-using optionvalues::parsecount;
+using optionvalues::MAX_BLOCK;
+using optionvalues::MAX_MS;
+using optionvalues::parsefields;
 using optionvalues::parsenumber;
-using optionvalues::split;
 static_assert(optionvalues::ALL == sim::Faults::ALWAYS, "'all' means every time");
 
 // A block travels in chunks 0 to 35.
@@ -39,20 +40,18 @@ constexpr unsigned long LAST_CHUNK = 35;
 
 // BLOCK[:N] for the acknowledgement faults.
 bool parseblockcount(const std::string& text, std::map<std::uint16_t, int>& faults) {
-    const auto parts = split(text);
-    unsigned long block = 0;
-    int count = sim::Faults::ALWAYS;
-    if (parts.size() > 2 || !parsenumber(parts[0], 0xFFFF, block) ||
-        (parts.size() == 2 && !parsecount(parts[1], count))) {
+    std::vector<unsigned long> numbers;
+    int count = 0;
+    if (!parsefields(text, {MAX_BLOCK}, sim::Faults::ALWAYS, numbers, count)) {
         return false;
     }
-    faults[static_cast<std::uint16_t>(block)] = count;
+    faults[static_cast<std::uint16_t>(numbers[0])] = count;
     return true;
 }
 
 bool parsemillis(const std::string& text, sim::Millis& millis) {
     unsigned long value = 0;
-    if (!parsenumber(text, 86400000, value)) {
+    if (!parsenumber(text, MAX_MS, value)) {
         return false;
     }
     millis = static_cast<sim::Millis>(value);
@@ -61,29 +60,23 @@ bool parsemillis(const std::string& text, sim::Millis& millis) {
 
 // BLOCK:MS[:N], N 1 when left out.
 bool parselate(const std::string& text, std::map<std::uint16_t, sim::Faults::Late>& faults) {
-    const auto parts = split(text);
-    unsigned long block = 0;
-    sim::Faults::Late late{0, 1};
-    if (parts.size() < 2 || parts.size() > 3 || !parsenumber(parts[0], 0xFFFF, block) ||
-        !parsemillis(parts[1], late.ms) ||
-        (parts.size() == 3 && !parsecount(parts[2], late.count))) {
+    std::vector<unsigned long> numbers;
+    int count = 0;
+    if (!parsefields(text, {MAX_BLOCK, MAX_MS}, 1, numbers, count)) {
         return false;
     }
-    faults[static_cast<std::uint16_t>(block)] = late;
+    faults[static_cast<std::uint16_t>(numbers[0])] = {static_cast<sim::Millis>(numbers[1]), count};
     return true;
 }
 
 bool parsestall(const std::string& text, std::vector<sim::Faults::Stall>& stalls) {
-    const auto parts = split(text);
-    unsigned long block = 0;
-    unsigned long chunk = 0;
-    int count = sim::Faults::ALWAYS;
-    if (parts.size() < 2 || parts.size() > 3 || !parsenumber(parts[0], 0xFFFF, block) ||
-        !parsenumber(parts[1], LAST_CHUNK, chunk) ||
-        (parts.size() == 3 && !parsecount(parts[2], count))) {
+    std::vector<unsigned long> numbers;
+    int count = 0;
+    if (!parsefields(text, {MAX_BLOCK, LAST_CHUNK}, sim::Faults::ALWAYS, numbers, count)) {
         return false;
     }
-    stalls.push_back({static_cast<std::uint16_t>(block), static_cast<std::uint8_t>(chunk), count});
+    stalls.push_back(
+        {static_cast<std::uint16_t>(numbers[0]), static_cast<std::uint8_t>(numbers[1]), count});
     return true;
 }
 
@@ -121,7 +114,7 @@ bool parseoption(const std::string& name, const std::string& value, SimOptions& 
     }
     if (name == "--unplug-after") {
         unsigned long block = 0;
-        if (!parsenumber(value, 0xFFFF, block)) {
+        if (!parsenumber(value, MAX_BLOCK, block)) {
             return false;
         }
         faults.unplug_after = static_cast<std::uint16_t>(block);

@@ -1,5 +1,5 @@
-// Saving what a device core stored, as the images it holds: for the stand-ins
-// that serve the core (the virtual Torvik's runner, torvik-gadget).
+// Saving what a device core stored, as the images it holds: for the programs
+// that serve the core (the virtual Torvik's control program, torvik-gadget).
 #pragma once
 
 #include <cstdint>

@@ -27,12 +27,15 @@ const char GADGET_USAGE[] =
 
 namespace {
 
+constexpr unsigned long MAX_REPORTS = 1000000000;
+
+// REPORTS:MS, and no count.
 bool parsestall(const std::string& value, GadgetOptions& options) {
     std::vector<unsigned long> numbers;
-    int no_count = 0;
-    const auto parts = optionvalues::split(value);
-    if (parts.size() != 2 || !optionvalues::parsefields(value, {1000000000, optionvalues::MAX_MS},
-                                                        0, numbers, no_count)) {
+    int count = 0;
+    const bool counted = optionvalues::split(value).size() > 2;
+    if (counted ||
+        !optionvalues::parsefields(value, {MAX_REPORTS, optionvalues::MAX_MS}, 0, numbers, count)) {
         return false;
     }
     options.stall_after = static_cast<long>(numbers[0]);
