@@ -7,6 +7,7 @@
 #include <climits>
 #include <filesystem>
 
+#include "platform/sim/bootloader_core.h"
 #include "sysfs_tree.h"
 
 extern char** environ;
@@ -53,10 +54,10 @@ void layout(SysfsTree& tree, HidrawNodes& nodes, const SimOptions& options, int 
     torvik.product_id = TORVIK_PRODUCT;
     torvik.version = 0x0100;
     if (options.device == SimDevice::BOOTLOADER) {
-        torvik.interface_string = "FW-BOOT 1.0";
+        torvik.interface_string = BOOTLOADER_STRING4;
         run.bootloader = std::make_shared<sim::Bootloader>(options.faults);
     } else {
-        torvik.interface_string = "Torvik 2.3";
+        torvik.interface_string = NORMAL_FIRMWARE_STRING4;
     }
     tree.add(torvik, false);
     nodes.add(nodename(TORVIK), run.bootloader);

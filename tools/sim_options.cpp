@@ -173,11 +173,11 @@ std::shared_ptr<sim::Bootloader> setupbus(sim::Bus& bus, const SimOptions& optio
         torvik.product_id = TORVIK_PRODUCT;
         torvik.version = 0x0100;
         if (options.device == SimDevice::BOOTLOADER) {
-            torvik.string4 = u"FW-BOOT 1.0";
+            torvik.string4 = u"" BOOTLOADER_STRING4;
             bootloader = std::make_shared<sim::Bootloader>(options.faults);
             torvik.device = bootloader;
         } else {
-            torvik.string4 = u"Torvik 2.3";
+            torvik.string4 = u"" NORMAL_FIRMWARE_STRING4;
         }
         bus.add(torvik);
     }

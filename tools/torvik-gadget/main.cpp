@@ -20,6 +20,7 @@
 
 #include "configfs.h"
 #include "options.h"
+#include "platform/sim/bootloader_core.h"
 #include "serve.h"
 #include "stored_images.h"
 #include "torvik_config.h"
@@ -34,8 +35,6 @@ constexpr int EXIT_CANNOT_WRITE = 74;  // --save could not write the images
 // not find it.
 constexpr unsigned TORVIK_PRODUCT = 0x0006;
 constexpr unsigned TORVIK_VERSION = 0x0100;
-const char BOOTLOADER_MARKER[] = "FW-BOOT 1.0";
-const char NORMAL_FIRMWARE[] = "Torvik 2.3";
 
 // The unplug comes from inside the serving loop.
 GadgetTree gadget;
@@ -78,8 +77,9 @@ int setup(const GadgetOptions& options) {
         error = chooseudc(options.udc, udc);
     }
     if (error.empty()) {
-        const GadgetIdentity identity{TORVIK_VENDOR_ID, TORVIK_PRODUCT, TORVIK_VERSION,
-                                      options.bootloader ? BOOTLOADER_MARKER : NORMAL_FIRMWARE};
+        const GadgetIdentity identity{
+            TORVIK_VENDOR_ID, TORVIK_PRODUCT, TORVIK_VERSION,
+            options.bootloader ? BOOTLOADER_STRING4 : NORMAL_FIRMWARE_STRING4};
         error = makegadget(identity, udc, gadget);
     }
     if (error.empty()) {

@@ -29,6 +29,12 @@ constexpr size_t CHUNKS = FRAME_BYTES / CHUNK_BYTES;
 constexpr uint16_t FPGA_FIRST_BLOCK = 0x1000;
 constexpr uint16_t MCU_FIRST_BLOCK = 4;
 
+// The device's string 4: the bootloader's marker, or in normal firmware its
+// version. Macros, so that each device can write the literal in the
+// characters it needs (u"" BOOTLOADER_STRING4, L"" BOOTLOADER_STRING4).
+#define BOOTLOADER_STRING4 "FW-BOOT 1.0"
+#define NORMAL_FIRMWARE_STRING4 "Torvik 2.3"
+
 // The device's HID report descriptor: one vendor-defined collection with a
 // 63-byte input and a 63-byte output report, no report IDs.
 // clang-format off
