@@ -3,28 +3,11 @@
 // through the simulated bootloader, which runs the same core.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <memory>
-#include <vector>
 
-#include "platform/sim/bootloader_core.h"
-#include "protocol/flash2k.h"
+#include "block_reports.h"
 
 namespace {
-
-using Report = std::array<std::uint8_t, devicecore::REPORT_BYTES>;
-
-std::vector<Report> blockreports(std::uint16_t block_number) {
-    std::array<std::uint8_t, BLOCK_SIZE> data{};
-    std::uint8_t frame[FRAME_SIZE];
-    buildframe(frame, data.data(), data.size());
-    std::vector<Report> reports(CHUNKS_PER_FRAME);
-    for (std::size_t chunk = 0; chunk < CHUNKS_PER_FRAME; ++chunk) {
-        buildchunkheader(reports[chunk].data(), block_number);
-        setchunk(reports[chunk].data(), chunk, frame);
-    }
-    return reports;
-}
 
 // Storage with no room at all.
 std::uint8_t* noroom(void*, std::uint16_t) {

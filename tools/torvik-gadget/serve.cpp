@@ -114,10 +114,7 @@ class Device {
         counts_.last_ms = now;
         core_.delivered(queue_.front().report);
         queue_.pop_front();
-        if (core_.unplugged()) {
-            gone_ = true;
-            unplug_();
-        }
+        unplug_on_next_report_ = core_.unplugged();
     }
 
     void takereport(Millis now) {
@@ -130,6 +127,14 @@ class Device {
             counts_.first_ms = now;
         }
         counts_.last_ms = now;
+        if (unplug_on_next_report_) {
+            // The host sends again only after reading the acknowledgement
+            // (or giving up on it): now the cable can go without taking
+            // that acknowledgement with it.
+            gone_ = true;
+            unplug_();
+            return;
+        }
         if (counts_.taken == settings_.stall_after) {
             stall_until_ = now + settings_.stall_ms;
         }
@@ -161,6 +166,7 @@ class Device {
     devicecore::Bootloader core_;
     std::deque<Acknowledgement> queue_;
     bool in_flight_ = false;  // the front of the queue is written, not yet taken
+    bool unplug_on_next_report_ = false;
     bool gone_ = false;
     Millis stall_until_ = 0;
     ServeCounts counts_;

@@ -3,8 +3,10 @@
 //
 // The HID function passes reports without a report ID: a read gives the 63
 // bytes the host sent, a 63-byte write is one input report. A write returns
-// once the report is queued; poll() says POLLOUT again only when the host
-// has taken it, which is when the core hears it was delivered.
+// once the report is queued, and poll() says POLLOUT again once the
+// controller has it: that is when the core hears it was delivered. It is not
+// proof that the host has read it (dummy_hcd completes an IN report at once
+// into a one-report FIFO), so an unplug waits for the host's next report.
 #pragma once
 
 #include <signal.h>
@@ -36,7 +38,8 @@ using StoredBlocks = std::map<std::uint16_t, std::vector<std::uint8_t>>;
 devicecore::BlockStorage blockstorage(StoredBlocks& stored);
 
 // Serves the device on `hidg` until a signal that `waiting_mask` lets
-// through arrives. `unplug` is called once the core says the device is gone;
-// after that nothing is read or written.
+// through arrives. `unplug` is called when the host sends its next report
+// after the core has said the device is gone; after that nothing is read or
+// written.
 ServeCounts serve(int hidg, const ServeSettings& settings, const sigset_t& waiting_mask,
                   void (*unplug)(), StoredBlocks& stored);
