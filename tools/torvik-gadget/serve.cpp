@@ -165,7 +165,7 @@ class Device {
     void (*unplug_)();
     devicecore::Bootloader core_;
     std::deque<Acknowledgement> queue_;
-    bool in_flight_ = false;  // the front of the queue is written, not yet taken
+    bool in_flight_ = false;  // the front of the queue is written, its write not yet completed
     bool unplug_on_next_report_ = false;
     bool gone_ = false;
     Millis stall_until_ = 0;
