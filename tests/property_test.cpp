@@ -323,7 +323,6 @@ std::string shape(int status, int confirmed) {
     return (confirmed < FPGA_BLOCKS ? fpga : fpga + mcu) + " failed.\n";
 }
 
-// What the run broke; "" if nothing.
 using Bytes = std::vector<std::uint8_t>;
 
 // The FPGA blocks as they must be stored: the length field, the image, and
@@ -350,6 +349,7 @@ Bytes storedfpgastream(const sim::Bootloader& device) {
     return stream;
 }
 
+// What the run broke; "" if nothing.
 std::string check(const Schedule& schedule, int status, const sim::Bootloader& device) {
     const sim::Bus& bus = sim::bus();
     const sim::Accounting& done = bus.accounting();
