@@ -3,10 +3,15 @@
 // command lines it refuses. The simulated bootloader checks every report it
 // takes (order, checksum, padding); a whole run that breaks a platform rule
 // adds a line to stderr, which summaryof() refuses.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,7 +19,10 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+extern char** environ;
 
 namespace {
 
@@ -143,6 +151,10 @@ const Outcome OUTCOMES[] = {
     {"Hidraw_NoDevice_NotFound", "--hidraw --device=none", NOT_FOUND, 2, 0, 0},
     {"Hidraw_UnpluggedAfterBlock0x1010_FailsAfter17Dots", "--hidraw --unplug-after=0x1010",
      "Updating FPGA." + dots(17) + " failed.\n", 3, 17 * 36, 17 * 36},
+    // The first read gives up after 2 s and is cancelled; the second must
+    // still wait for the answer, not take the cancelled one for it.
+    {"Hidraw_AnswerAfter2500ms_TakenByTheSecondRead", "--hidraw --late-ack=0x1000:2500", UPDATED, 0,
+     CLEAN_WRITES, CLEAN_WRITES},
 };
 
 void PrintTo(const Outcome& outcome, std::ostream* out) {
@@ -217,6 +229,7 @@ TEST_F(TorvikSim, RefusesMalformedCommandLinesWithTheUsageAndStatus64) {
                                    "--ack-delay=1.5",
                                    "--late-ack=0x1000",
                                    "--unplug-after=all",
+                                   "--pause-at=Restart",
                                    "--save="};
     for (const char* arg : refused) {
         const Outputs run = sim({"--device=none", arg});
@@ -228,5 +241,86 @@ TEST_F(TorvikSim, RefusesMalformedCommandLinesWithTheUsageAndStatus64) {
         EXPECT_NE(run.err.find("usage: torvik-sim"), std::string::npos) << arg;
     }
 }
+
+// What the user sees, and when: torvik-sim stops itself (--pause-at) as
+// the device takes a report, and what its output pipe holds by then must
+// already show every heading and dot printed before that report went out.
+struct Pause {
+    const char* at;
+    std::string shown;
+};
+
+void PrintTo(const Pause& pause, std::ostream* out) {
+    *out << pause.at;
+}
+
+class TorvikSimPauses : public TorvikSim, public ::testing::WithParamInterface<Pause> {
+  protected:
+    // Everything the pipe holds now, without waiting for more.
+    static std::string drain(int pipe_end) {
+        std::string text;
+        char buffer[4096];
+        for (ssize_t got; (got = read(pipe_end, buffer, sizeof buffer)) > 0;) {
+            text.append(buffer, static_cast<std::size_t>(got));
+        }
+        return text;
+    }
+
+    // Waits until the child stops or ends; false if it ended.
+    static bool stopped(pid_t child, int& wait_status) {
+        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (waitpid(child, &wait_status, WUNTRACED | WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > give_up) {
+                kill(child, SIGKILL);
+                waitpid(child, &wait_status, 0);
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return WIFSTOPPED(wait_status);
+    }
+};
+
+TEST_P(TorvikSimPauses, OutputThroughAPipeShowsEachDotBeforeTheNextBlockGoesOut) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
+    const std::string err = (dir / "err").string();
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_addclose(&actions, ends[0]);
+    posix_spawn_file_actions_addclose(&actions, ends[1]);
+    std::string option = std::string("--pause-at=") + GetParam().at;
+    char* const argv[] = {const_cast<char*>(TORVIK_SIM_PATH), option.data(), nullptr};
+    pid_t child = -1;
+    ASSERT_EQ(posix_spawn(&child, TORVIK_SIM_PATH, &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(ends[1]);
+
+    int wait_status = 0;
+    const bool paused = stopped(child, wait_status);
+    fcntl(ends[0], F_SETFL, O_NONBLOCK);
+    const std::string shown = paused ? drain(ends[0]) : "";
+    kill(child, SIGCONT);
+    fcntl(ends[0], F_SETFL, 0);
+    const std::string rest = drain(ends[0]);
+    close(ends[0]);
+    if (paused) {
+        waitpid(child, &wait_status, 0);
+    }
+    ASSERT_TRUE(paused) << "torvik-sim never stopped at " << GetParam().at;
+    EXPECT_EQ(shown, GetParam().shown);
+    EXPECT_EQ(shown + rest, UPDATED);
+    EXPECT_TRUE(WIFEXITED(wait_status) && WEXITSTATUS(wait_status) == 0) << readtext(dir / "err");
+}
+
+INSTANTIATE_TEST_SUITE_P(TorvikSim, TorvikSimPauses,
+                         ::testing::Values(Pause{"0x1000", "Updating FPGA."},
+                                           Pause{"0x1010", "Updating FPGA." + dots(16)},
+                                           Pause{"4", FPGA_DONE + "Updating MCU."},
+                                           Pause{"restart", UPDATED}),
+                         [](const auto& info) { return "PausedAt_" + std::string(info.param.at); });
 
 }  // namespace

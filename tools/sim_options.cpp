@@ -21,6 +21,8 @@ const char SIM_USAGE[] =
     "  --unplug-after=BLOCK              the device is gone once BLOCK is acknowledged\n"
     "  --save=DIR                        write the stored images to DIR/fpga.bin, DIR/mcu.bin\n"
     "  --trace=FILE                      write every report that crossed the wire to FILE\n"
+    "  --pause-at=BLOCK|restart          stop the process (SIGSTOP) when the device takes\n"
+    "                                    the first chunk of BLOCK, or the restart report\n"
     "  --hidraw                          run through the Linux backend: a temporary sysfs\n"
     "                                    tree and hidraw nodes served by FUSE, in real time\n"
     "  --help                            show this text\n"
@@ -37,6 +39,21 @@ static_assert(optionvalues::ALL == sim::Faults::ALWAYS, "'all' means every time"
 
 // A block travels in chunks 0 to 35.
 constexpr unsigned long LAST_CHUNK = 35;
+// The restart report, as the device reads it: a chunk marker with block
+// number 'G' and chunk 0xFF.
+constexpr WirePoint RESTART_REPORT = {'G', 0xFF};
+
+bool parsepause(const std::string& text, std::optional<WirePoint>& pause_at) {
+    unsigned long block = 0;
+    if (text == "restart") {
+        pause_at = RESTART_REPORT;
+    } else if (parsenumber(text, MAX_BLOCK, block)) {
+        pause_at = WirePoint{static_cast<std::uint16_t>(block), 0};
+    } else {
+        return false;
+    }
+    return true;
+}
 
 // BLOCK[:N] for the acknowledgement faults.
 bool parseblockcount(const std::string& text, std::map<std::uint16_t, int>& faults) {
@@ -123,6 +140,9 @@ bool parseoption(const std::string& name, const std::string& value, SimOptions& 
     if (name == "--save" && !value.empty()) {
         options.save_dir = value;
         return true;
+    }
+    if (name == "--pause-at") {
+        return parsepause(value, options.pause_at);
     }
     if (name == "--trace" && !value.empty()) {
         options.trace_file = value;

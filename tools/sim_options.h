@@ -1,6 +1,7 @@
 // torvik-sim's command line and the simulated bus it sets up from it.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,11 +11,19 @@
 
 enum class SimDevice { BOOTLOADER, NORMAL, NONE };
 
+// A report on the wire, by block number and chunk index: where --pause-at
+// stops the run.
+struct WirePoint {
+    std::uint16_t block;
+    std::uint8_t chunk;
+};
+
 struct SimOptions {
     SimDevice device = SimDevice::BOOTLOADER;
     sim::Faults faults;
     std::optional<std::string> save_dir;
     std::optional<std::string> trace_file;
+    std::optional<WirePoint> pause_at;
     bool hidraw = false;  // through the Linux backend and FUSE-served hidraw nodes
     bool help = false;
 };

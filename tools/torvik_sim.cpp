@@ -1,6 +1,7 @@
 // torvik-sim: runs the updater, exactly as torvikupdate's main does, against
 // a simulated Torvik on a simulated HID bus with a virtual clock, or with
 // --hidraw through the Linux backend against FUSE-served hidraw nodes.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -90,16 +91,44 @@ void report() {
     }
 }
 
-void writetrace(char direction, const sim::Report& report) {
-    trace << direction << ' ';
-    writehex(trace, report);
-    trace << '\n';
+// A chunk report after its report ID: the marker "F*", the block number
+// (little-endian), the chunk index.
+bool ischunkat(const sim::Report& report, WirePoint point) {
+    constexpr std::size_t MARKER = 1, BLOCK_NUMBER = 3, CHUNK_INDEX = 5;
+    return report[MARKER] == 'F' && report[MARKER + 1] == '*' &&
+           (report[BLOCK_NUMBER] | report[BLOCK_NUMBER + 1] << 8) == point.block &&
+           report[CHUNK_INDEX] == point.chunk;
+}
+
+// Whether the device has just taken the report --pause-at names. Only the
+// first time: a block sent again does not stop the run again.
+bool pausedue(char direction, const sim::Report& report) {
+    static bool paused = false;
+    if (paused || !run_options.pause_at || direction != '>' ||
+        !ischunkat(report, *run_options.pause_at)) {
+        return false;
+    }
+    paused = true;
+    return true;
+}
+
+void onwire(char direction, const sim::Report& report) {
+    if (run_options.trace_file) {
+        trace << direction << ' ';
+        writehex(trace, report);
+        trace << '\n';
+    }
+    // A test reads the updater's output while the process stands still here,
+    // to see what it shows before the run goes on.
+    if (pausedue(direction, report)) {
+        std::raise(SIGSTOP);
+    }
 }
 
 int runhidraw() {
     HidrawNodes::WireHook on_wire;
-    if (run_options.trace_file) {
-        on_wire = writetrace;
+    if (run_options.trace_file || run_options.pause_at) {
+        on_wire = onwire;
     }
     HidrawRun run = runthroughhidraw(run_options, TORVIK_VENDOR_ID, on_wire);
     if (!run.error.empty()) {
@@ -130,7 +159,9 @@ int main(int argc, char** argv) {
             std::cerr << "torvik-sim: cannot write " << *run_options.trace_file << "\n";
             return EXIT_USAGE;
         }
-        sim::bus().on_wire = writetrace;
+    }
+    if (run_options.trace_file || run_options.pause_at) {
+        sim::bus().on_wire = onwire;
     }
     if (run_options.hidraw) {
         return runhidraw();
