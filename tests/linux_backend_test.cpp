@@ -14,6 +14,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <set>
 #include <string>
@@ -46,6 +47,15 @@ HidrawEntry torvikentry(unsigned number) {
 // thread for a moment after pthread_join has returned.
 std::mutex unjoined_lock;
 std::multiset<pthread_t> unjoined;  // a detached thread's ID may come again
+
+// The process's open descriptors, by number.
+std::set<std::string> opendescriptors() {
+    std::set<std::string> numbers;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        numbers.insert(entry.path().filename());
+    }
+    return numbers;
+}
 
 std::size_t unjoinedthreads() {
     std::lock_guard<std::mutex> guard(unjoined_lock);
@@ -87,6 +97,7 @@ namespace {
 class LinuxBackend : public ::testing::Test {
   protected:
     void SetUp() override {
+        descriptors_before = opendescriptors();
         hidrawseams::setroots(tree.sysfs(), tree.dev());
         hidrawseams::control = [](int, usbdevfs_ctrltransfer*) {
             errno = ENOTTY;
@@ -98,7 +109,12 @@ class LinuxBackend : public ::testing::Test {
             CloseHandle(device);
         }
         hidrawseams::open_node = [](const char* path, int flags) { return open(path, flags); };
+        closetestends();
+        EXPECT_EQ(opendescriptors(), descriptors_before)
+            << "a descriptor the backend opened is still open";
     }
+    // What a test opened for itself; closed before the descriptors are counted.
+    virtual void closetestends() {}
 
     HANDLE opennode(unsigned number) {
         device = CreateFileA((tree.dev() + "/hidraw" + std::to_string(number)).c_str(),
@@ -133,6 +149,7 @@ class LinuxBackend : public ::testing::Test {
 
     SysfsTree tree;
     HANDLE device = INVALID_HANDLE_VALUE;
+    std::set<std::string> descriptors_before;
 };
 
 TEST_F(LinuxBackend, ListsInterfacesInNumericOrder) {
@@ -320,10 +337,13 @@ class LinuxBackendReports : public LinuxBackend {
     void TearDown() override {
         CloseHandle(event);
         LinuxBackend::TearDown();
+        EXPECT_EQ(unjoinedthreads(), threads_before) << "CloseHandle left a thread unjoined";
+    }
+    void closetestends() override {
         if (peer >= 0) {
             close(peer);
+            peer = -1;
         }
-        EXPECT_EQ(unjoinedthreads(), threads_before) << "CloseHandle left a thread unjoined";
     }
 
     void devicesends(std::uint8_t first) {
@@ -410,6 +430,44 @@ TEST_F(LinuxBackendReports, ACancelledWriteIsWaitedForUntilItEnds) {
     EXPECT_EQ(GetLastError(), ERROR_OPERATION_ABORTED);
     EXPECT_EQ(transferred, 0u);
     EXPECT_GE(waited, end_after) << "the result came before the write had ended";
+}
+
+// hidraw hands over a report of any length the device sends, up to the
+// read's size; the caller's buffer holds the report ID 0 and as much of the
+// report as fits after it, and not a byte more. 0xAA marks the byte after
+// the caller's buffer.
+TEST_F(LinuxBackendReports, InputReportsOfAnyLengthFillTheBufferAndNoMore) {
+    for (std::size_t length : {1u, 62u, 63u, 64u, 65u, 200u}) {
+        SCOPED_TRACE(std::to_string(length) + " bytes sent");
+        std::vector<std::uint8_t> sent(length);
+        for (std::size_t i = 0; i < length; ++i) {
+            sent[i] = static_cast<std::uint8_t>(i + 1);
+        }
+        ASSERT_EQ(send(peer, sent.data(), length, 0), static_cast<ssize_t>(length));
+        std::uint8_t buffer[REPORT_SIZE + 1];
+        std::memset(buffer, 0xAA, sizeof buffer);
+        DWORD delivered = 0;
+        ASSERT_TRUE(ReadFile(device, buffer, REPORT_SIZE, &delivered, &io));
+        const std::size_t kept = std::min<std::size_t>(length, REPORT_SIZE - 1);
+        EXPECT_EQ(delivered, kept + 1);
+        EXPECT_EQ(buffer[0], 0);
+        EXPECT_EQ(std::memcmp(buffer + 1, sent.data(), kept), 0);
+        EXPECT_EQ(buffer[REPORT_SIZE], 0xAA) << "written past the caller's buffer";
+    }
+}
+
+// A read that was cancelled ends as aborted, with nothing delivered: taken
+// for a completed read, it would cost getresult its remaining tries.
+TEST_F(LinuxBackendReports, ACancelledReadEndsAbortedWithNothingDelivered) {
+    std::uint8_t buffer[REPORT_SIZE] = {};
+    ASSERT_FALSE(ReadFile(device, buffer, REPORT_SIZE, nullptr, &io));
+    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+    ASSERT_TRUE(CancelIoEx(device, &io));
+    DWORD transferred = 1;
+    EXPECT_FALSE(GetOverlappedResult(device, &io, &transferred, TRUE));
+    EXPECT_EQ(GetLastError(), ERROR_OPERATION_ABORTED);
+    EXPECT_EQ(transferred, 0u);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0) << "the read's end was not signalled";
 }
 
 }  // namespace
