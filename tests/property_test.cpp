@@ -16,11 +16,14 @@
 // the updater's plain frames lie between, with nothing to destroy.
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <csetjmp>
 #include <cstdio>
 #include <iostream>
 #include <random>
 #include <sstream>
+
+#include <unistd.h>
 
 #include "firmware_images.h"
 #include "platform/sim/bootloader.h"
@@ -431,14 +434,40 @@ std::string check(const Schedule& schedule, int status, const sim::Bootloader& d
     return "";
 }
 
+// A schedule takes microseconds (a millisecond under the sanitizers); one
+// that has not ended after this long never will, as when a phase loops.
+constexpr unsigned SCHEDULE_LIMIT_S = 10;
+volatile std::uint64_t running_start_value = 0;
+
+// Names the schedule that hung and ends the test, with only what a signal
+// handler may call.
+void schedulehung(int) {
+    static const char text[] =
+        "property test: a schedule did not end in time; repeat it alone with start value ";
+    char digits[20];
+    std::size_t count = 0;
+    std::uint64_t value = running_start_value;
+    do {
+        digits[sizeof digits - 1 - count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    static_cast<void>(write(STDOUT_FILENO, text, sizeof text - 1));
+    static_cast<void>(write(STDOUT_FILENO, digits + sizeof digits - count, count));
+    static_cast<void>(write(STDOUT_FILENO, "\n", 1));
+    _exit(1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::uint64_t count = argc > 1 ? std::strtoull(argv[1], nullptr, 0) : 100000;
     const std::uint64_t first = argc > 2 ? std::strtoull(argv[2], nullptr, 0) : 1;
     std::uint64_t statuses[4] = {};
+    std::signal(SIGALRM, schedulehung);
     const auto started = std::chrono::steady_clock::now();
     for (std::uint64_t k = 0; k < count; ++k) {
+        running_start_value = first + k;
+        alarm(SCHEDULE_LIMIT_S);
         Schedule schedule;
         draw(first + k, schedule);
         const auto device = std::make_shared<sim::Bootloader>(schedule.faults);
@@ -457,6 +486,7 @@ int main(int argc, char** argv) {
             std::cerr << "property test: " << k + 1 << " schedules\n";
         }
     }
+    alarm(0);
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
     std::cout << "property test: " << count << " schedules from start value " << first
               << "; statuses 0: " << statuses[0] << ", 2: " << statuses[2] << ", 3: " << statuses[3]
