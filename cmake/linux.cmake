@@ -1,7 +1,8 @@
 # The Linux program, included from the top CMakeLists.txt when not WIN32:
 # torvikupdate over hidraw, sysfs and usbfs (src/platform/linux), its udev
-# rule, and what torvik-sim --hidraw needs to run it against FUSE-served
-# hidraw nodes.
+# rule, and the tools that run on Linux: torvik-sim (with what --hidraw
+# needs to run the Linux program against FUSE-served hidraw nodes) and
+# torvik-gadget.
 
 find_package(Threads REQUIRED)
 
@@ -12,7 +13,7 @@ target_include_directories(torvik_platform_linux PUBLIC src "${TORVIK_GENERATED_
 target_link_libraries(torvik_platform_linux PUBLIC Threads::Threads)
 
 # seams.cpp is the real /sys, /dev and open(2): only the shipped program
-# links it; tests and torvik-sim link tools/hidraw_seams.cpp instead.
+# links it; tests and torvik-sim link tools/torvik-sim/hidraw_seams.cpp instead.
 add_executable(torvikupdate src/platform/linux/main.cpp src/platform/linux/seams.cpp)
 target_link_libraries(torvikupdate PRIVATE torvik_core torvik_platform_linux)
 
@@ -38,22 +39,5 @@ configure_file(udev/70-torvik.rules.in "${CMAKE_BINARY_DIR}/70-torvik.rules" @ON
 # the devices of this vendor ID once the rule is installed or removed.
 configure_file(packaging/deb/udev-reload.in "${CMAKE_BINARY_DIR}/deb-udev-reload" @ONLY)
 
-find_package(PkgConfig REQUIRED)
-pkg_check_modules(FUSE3 REQUIRED IMPORTED_TARGET fuse3)
-
-add_executable(torvik-hidraw-run tools/hidraw_run.cpp tools/hidraw_seams.cpp)
-target_include_directories(torvik-hidraw-run PRIVATE tools)
-target_link_libraries(torvik-hidraw-run PRIVATE torvik_core torvik_platform_linux)
-
-target_sources(torvik-sim PRIVATE tools/sim_hidraw.cpp tools/hidraw_node.cpp tools/sysfs_tree.cpp)
-target_link_libraries(torvik-sim PRIVATE PkgConfig::FUSE3 Threads::Threads)
-add_dependencies(torvik-sim torvik-hidraw-run)
-
-# The floor under torvik-sim --hidraw: writes straight to a FUSE-served node
-# (scripts/benchmark).
-add_executable(torvik-hidraw-floor tools/hidraw_floor.cpp tools/hidraw_node.cpp)
-target_include_directories(torvik-hidraw-floor PRIVATE src)
-target_link_libraries(torvik-hidraw-floor PRIVATE PkgConfig::FUSE3 Threads::Threads)
-add_dependencies(torvik-sim torvik-hidraw-floor)
-
+add_subdirectory(tools/torvik-sim)
 add_subdirectory(tools/torvik-gadget)

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/sim/bootloader_core.h"
+#include "device/bootloader_core.h"
 #include "protocol/flash2k.h"
 
 using Report = std::array<std::uint8_t, devicecore::REPORT_BYTES>;

@@ -1,5 +1,5 @@
 // torvik-gadget's command line: the fault options it shares with the virtual
-// Torvik's control program (tools/core_fault_options.h) and its own.
+// Torvik's control program (tools/common/core_fault_options.h) and its own.
 #include <gtest/gtest.h>
 
 #include <functional>

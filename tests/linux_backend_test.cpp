@@ -23,8 +23,8 @@
 
 #include "hid/discovery.h"
 #include "hid/exchange.h"
-#include "hidraw_seams.h"
-#include "sysfs_tree.h"
+#include "torvik-sim/hidraw_seams.h"
+#include "torvik-sim/sysfs_tree.h"
 #include "torvik_config.h"
 #include "torvikupdate.h"
 

@@ -15,7 +15,7 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/sim/bootloader_core.h"
+#include "device/bootloader_core.h"
 
 namespace {
 

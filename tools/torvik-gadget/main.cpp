@@ -20,9 +20,9 @@
 
 #include "configfs.h"
 #include "options.h"
-#include "platform/sim/bootloader_core.h"
+#include "device/bootloader_core.h"
 #include "serve.h"
-#include "stored_images.h"
+#include "common/stored_images.h"
 #include "torvik_config.h"
 
 namespace {

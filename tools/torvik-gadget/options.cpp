@@ -1,6 +1,6 @@
 #include "options.h"
 
-#include "core_fault_options.h"
+#include "common/core_fault_options.h"
 
 const char GADGET_USAGE[] =
     "usage: torvik-gadget [OPTION]...\n"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/bootloader_core.h"
+#include "device/bootloader_core.h"
 
 struct GadgetOptions {
     bool bootloader = true;  // false: the normal firmware, without the marker

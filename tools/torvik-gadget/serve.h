@@ -15,7 +15,7 @@
 #include <map>
 #include <vector>
 
-#include "platform/sim/bootloader_core.h"
+#include "device/bootloader_core.h"
 
 struct ServeSettings {
     bool bootloader;  // false: reports are read and dropped, none is answered

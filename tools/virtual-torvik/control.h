@@ -6,7 +6,7 @@
 // going through the HID stack they are testing.
 #pragma once
 
-#include "platform/sim/bootloader_core.h"
+#include "device/bootloader_core.h"
 
 namespace virtualtorvik {
 

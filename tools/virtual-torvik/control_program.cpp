@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "control.h"
-#include "core_fault_options.h"
-#include "stored_images.h"
+#include "common/core_fault_options.h"
+#include "common/stored_images.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // bootloader, so that a Windows HID stack (Windows' own, or Wine's) serves
 // it to the updater like the real device.
 //
-// The protocol is the device core's (src/platform/sim/bootloader_core.h);
+// The protocol is the device core's (device/bootloader_core.h);
 // this file is the kernel side around it. The rules it keeps:
 // - hidclass owns the HID device object and keeps one read request
 //   outstanding; the read is completed when an input report is due, and

@@ -1,8 +1,11 @@
 // A simulated Torvik bootloader: the updater's peer on the simulated bus.
 //
-// The protocol itself is the device core's (bootloader_core.h), the same
-// one the virtual Torvik driver runs; this class connects it to the bus and
-// keeps what tests look at in ordinary containers.
+// The protocol itself is the device core's (device/bootloader_core.h), the
+// same one the virtual Torvik driver runs; this class connects it to the bus
+// and keeps what tests look at in ordinary containers. It lives with the bus,
+// not with the core: virtual time, answers queued on the bus, and the faults
+// only a simulated bus can stage (stalled writes, answers as another block)
+// are the bus's, and none of it could run in the kernel driver.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +14,7 @@
 #include <set>
 #include <vector>
 
-#include "platform/sim/bootloader_core.h"
+#include "device/bootloader_core.h"
 #include "platform/sim/bus.h"
 
 namespace sim {

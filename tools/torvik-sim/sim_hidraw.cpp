@@ -7,7 +7,7 @@
 #include <climits>
 #include <filesystem>
 
-#include "platform/sim/bootloader_core.h"
+#include "device/bootloader_core.h"
 #include "sysfs_tree.h"
 
 extern char** environ;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/bootloader_core.h"
+#include "device/bootloader_core.h"
 
 namespace storedimages {
 

@@ -1,6 +1,6 @@
 #include "sim_options.h"
 
-#include "option_values.h"
+#include "common/option_values.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "option_values.h"
-#include "platform/sim/bootloader_core.h"
+#include "device/bootloader_core.h"
 
 namespace optionvalues {
 

@@ -1,4 +1,4 @@
-#include "platform/sim/bootloader_core.h"
+#include "device/bootloader_core.h"
 
 namespace devicecore {
 
