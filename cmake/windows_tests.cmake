@@ -119,6 +119,9 @@ if(TARGET virtual-torvik-control)
         # is sent once more. Without the discarding every block after would
         # be sent twice.
         "late_ack_is_discarded_before_the_next_block|-DOPTIONS=--late-ack=0x1000:6500|-DEXTRA_SENDINGS=1|-DEXTRA_READS=1|-DRACE_ALLOWANCE=1|-DMIN_ELAPSED=6500"
+        # Resets that no option makes, sent through the control device after
+        # the real one: each is refused, and the device serves as reset.
+        "hostile_resets_are_refused_and_the_device_still_serves|-DOPTIONS=--check-refusals"
         "wrong_ack_is_not_taken_for_the_block|-DOPTIONS=--wrong-ack=0x1005:1|-DEXTRA_SENDINGS=1|-DEXTRA_READS=1"
         "held_write_is_waited_for_not_sent_again|-DOPTIONS=--hold-write=0x1002:5:1500|-DMIN_ELAPSED=1500"
         "device_gone_after_block_0x1010_fails_the_fpga_phase|-DOPTIONS=--unplug-after=0x1010|-DFAILED_AFTER=17"

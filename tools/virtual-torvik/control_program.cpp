@@ -3,7 +3,10 @@
 // reaches the device only through the system's HID stack.
 //
 //   virtual-torvik-control --reset [--device=bootloader|normal] [FAULT...]
-//       start the device over, running that firmware, with those faults
+//                          [--check-refusals]
+//       start the device over, running that firmware, with those faults;
+//       then, for tests of the driver, send it resets that no option makes
+//       and check that it refuses each
 //   virtual-torvik-control --report [--save=DIR]
 //       print what the device counted since, and save what it stored
 //
@@ -14,7 +17,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,9 +32,11 @@ namespace {
 constexpr int EXIT_USAGE = 64;
 constexpr int EXIT_NO_CONTROL = 69;    // the driver is not running
 constexpr int EXIT_CANNOT_WRITE = 74;  // --save could not write the images
+constexpr int EXIT_NOT_REFUSED = 70;   // --check-refusals: the driver took a reset it must refuse
 
 const char USAGE[] =
-    "usage: virtual-torvik-control --reset [--device=bootloader|normal] [FAULT]...\n"
+    "usage: virtual-torvik-control --reset [--device=bootloader|normal] [FAULT]... "
+    "[--check-refusals]\n"
     "       virtual-torvik-control --report [--save=DIR]\n"
     "Starts the virtual Torvik over, running its bootloader (default) or its normal firmware,\n"
     "with these faults; or prints what it counted since and saves what it stored.\n"
@@ -42,6 +49,7 @@ const char USAGE[] =
     "  --hold-write=BLOCK:CHUNK:MS[:N]   the first N writes of that chunk are held MS ms\n"
     "                                    (at most 30000) before the device takes them\n"
     "  --unplug-after=BLOCK              the device is gone once BLOCK is acknowledged\n"
+    "  --check-refusals                  then send resets no option makes: each must be refused\n"
     "  --save=DIR                        write the stored images to DIR/fpga.bin, DIR/mcu.bin\n"
     "  --help                            show this text\n"
     "BLOCK and CHUNK are decimal or 0x-hex; N is a count or 'all' (the default, but for\n"
@@ -53,6 +61,7 @@ struct Options {
     virtualtorvik::Reset reset{};
     std::string save_dir;
     Mode mode = Mode::NONE;
+    bool check_refusals = false;
 };
 
 constexpr unsigned long MAX_CHUNK = devicecore::CHUNKS - 1;
@@ -95,6 +104,10 @@ bool parseoptions(int argc, char** argv, Options& options) {
         if (arg == "--help") {
             std::fputs(USAGE, stdout);
             std::exit(0);
+        }
+        if (arg == "--check-refusals" && options.mode == Mode::RESET) {
+            options.check_refusals = true;
+            continue;
         }
         const std::size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
@@ -168,6 +181,49 @@ int report(const Options& options) {
     return 0;
 }
 
+// --- Resets the driver must refuse. ---
+
+struct Refusal {
+    const char* what;
+    void (*spoil)(virtualtorvik::Reset& reset);
+    DWORD length;
+};
+
+constexpr DWORD RESET_BYTES = sizeof(virtualtorvik::Reset);
+const Refusal REFUSALS[] = {
+    {"a list's used past its room",
+     [](virtualtorvik::Reset& r) { r.faults.held_writes.used = 16 * devicecore::FAULT_ENTRIES; },
+     RESET_BYTES},
+    {"an acknowledgement delay that overflows",
+     [](virtualtorvik::Reset& r) { r.faults.ack_delay_ms = INT64_MAX; }, RESET_BYTES},
+    {"an unplug byte 7", [](virtualtorvik::Reset& r) { std::memset(&r.faults.unplug, 7, 1); },
+     RESET_BYTES},
+    {"firmware 9", [](virtualtorvik::Reset& r) { r.firmware = virtualtorvik::Firmware{9}; },
+     RESET_BYTES},
+    {"a short reset", [](virtualtorvik::Reset&) {}, RESET_BYTES - 1},
+};
+
+// Each refused with ERROR_INVALID_PARAMETER, the device left as it was.
+bool checkrefusals(const virtualtorvik::Reset& reset) {
+    for (const Refusal& refusal : REFUSALS) {
+        auto spoiled = std::make_unique<virtualtorvik::Reset>(reset);
+        refusal.spoil(*spoiled);
+        DWORD returned = 0;
+        const bool taken =
+            DeviceIoControl(control, virtualtorvik::IOCTL_VIRTUAL_TORVIK_RESET, spoiled.get(),
+                            refusal.length, nullptr, 0, &returned, nullptr);
+        const DWORD error = taken ? ERROR_SUCCESS : GetLastError();
+        if (error != ERROR_INVALID_PARAMETER) {
+            std::fprintf(stderr,
+                         "virtual-torvik-control: the driver answered a reset with %s with "
+                         "error %lu, not ERROR_INVALID_PARAMETER\n",
+                         refusal.what, static_cast<unsigned long>(error));
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -190,5 +246,5 @@ int main(int argc, char** argv) {
                    stderr);
         return EXIT_NO_CONTROL;
     }
-    return 0;
+    return options.check_refusals && !checkrefusals(options.reset) ? EXIT_NOT_REFUSED : 0;
 }

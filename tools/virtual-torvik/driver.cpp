@@ -70,6 +70,15 @@ extern "C" NTSTATUS NTAPI HidRegisterMinidriver(MinidriverRegistration* registra
 // In ntifs.h, which does not go with ntddk.h.
 extern "C" NTSTATUS NTAPI ZwWaitForSingleObject(HANDLE handle, BOOLEAN alertable,
                                                 PLARGE_INTEGER timeout);
+extern "C" NTSTATUS NTAPI RtlCreateAcl(PACL acl, ULONG length, ULONG revision);
+extern "C" NTSTATUS NTAPI RtlAddAccessAllowedAce(PACL acl, ULONG revision, ACCESS_MASK mask,
+                                                 PSID sid);
+extern "C" NTSTATUS NTAPI ObOpenObjectByPointer(PVOID object, ULONG attributes,
+                                                PACCESS_STATE access_state, ACCESS_MASK access,
+                                                POBJECT_TYPE type, KPROCESSOR_MODE mode,
+                                                PHANDLE handle);
+extern "C" NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
+                                              PSECURITY_DESCRIPTOR descriptor);
 
 namespace {
 
@@ -131,6 +140,9 @@ struct DeviceState {
     uint32_t reports_taken;
     uint32_t reports_delivered;
     uint32_t strings_read;
+    // A reset request's input, taken and checked before the device starts
+    // over: too large for a kernel stack.
+    virtualtorvik::Reset incoming;
 };
 
 DeviceState* state;
@@ -593,18 +605,15 @@ NTSTATUS controlreadblock(PIRP irp, ULONG input_length, ULONG room) {
 }
 
 NTSTATUS controlreset(PIRP irp, ULONG input_length) {
-    if (input_length != 0 && input_length != sizeof(virtualtorvik::Reset)) {
-        return answer(irp, STATUS_INVALID_PARAMETER, 0);
-    }
-    const auto* reset =
-        input_length == 0
-            ? &POWER_ON
-            : static_cast<const virtualtorvik::Reset*>(irp->AssociatedIrp.SystemBuffer);
     KIRQL irql;
     KeAcquireSpinLock(&state->lock, &irql);
-    startover(*reset);
+    const bool accepted =
+        virtualtorvik::acceptreset(irp->AssociatedIrp.SystemBuffer, input_length, state->incoming);
+    if (accepted) {
+        startover(state->incoming);
+    }
     KeReleaseSpinLock(&state->lock, irql);
-    return answer(irp, STATUS_SUCCESS, 0);
+    return answer(irp, accepted ? STATUS_SUCCESS : STATUS_INVALID_PARAMETER, 0);
 }
 
 NTSTATUS controlrequest(PIRP irp) {
@@ -639,6 +648,78 @@ NTSTATUS NTAPI devicecontrol(PDEVICE_OBJECT device, PIRP irp) {
     return device == control_device ? controlrequest(irp) : hid_device_control(device, irp);
 }
 
+// Who may open the control device: SYSTEM and the administrators, with
+// every right; SDDL D:P(A;;GA;;;SY)(A;;GA;;;BA). Anyone else could reset
+// the device under the updater. The usual way, IoCreateDeviceSecure with
+// that SDDL, lives in wdmsec.lib, which MinGW-w64 does not have (Windows'
+// ntoskrnl does not export it), and it sets the DACL with
+// ObSetSecurityObjectByPointer, which Wine 8 leaves unimplemented. Setting
+// it through a kernel handle to the device object does the same on Windows
+// and loads under Wine.
+
+// A SID of at most two subauthorities, laid out as the kernel reads one.
+struct SmallSid {
+    UCHAR revision;
+    UCHAR subauthority_count;
+    UCHAR authority[6];
+    ULONG subauthorities[2];
+};
+constexpr UCHAR SID_REVISION = 1;
+constexpr UCHAR NT_AUTHORITY = 5;
+const SmallSid LOCAL_SYSTEM = {SID_REVISION, 1, {0, 0, 0, 0, 0, NT_AUTHORITY}, {18, 0}};
+const SmallSid ADMINISTRATORS = {SID_REVISION, 2, {0, 0, 0, 0, 0, NT_AUTHORITY}, {32, 544}};
+const SmallSid* const ADMITTED[] = {&LOCAL_SYSTEM, &ADMINISTRATORS};
+
+// An ACCESS_ALLOWED_ACE: its header and mask, then the SID.
+constexpr ULONG ACE_BYTES_BEFORE_SID = 8;
+constexpr ULONG DACL_BYTES =
+    sizeof(ACL) + 2 * ACE_BYTES_BEFORE_SID + sizeof LOCAL_SYSTEM + sizeof ADMINISTRATORS;
+
+// A security descriptor in absolute form (winnt.h's SECURITY_DESCRIPTOR,
+// which wdm.h leaves out).
+struct SecurityDescriptor {
+    UCHAR revision;
+    UCHAR reserved;
+    USHORT control;
+    PSID owner;
+    PSID group;
+    PACL sacl;
+    PACL dacl;
+};
+// The DACL is the whole of it: nothing is inherited into it.
+constexpr USHORT DACL_PROTECTED = 0x1000;
+
+NTSTATUS admitonlyadministrators(PDEVICE_OBJECT device) {
+    static_assert(DACL_BYTES % sizeof(ULONG) == 0, "an ACL is whole ULONGs");
+    ULONG dacl_room[DACL_BYTES / sizeof(ULONG)];  // an ACL starts ULONG-aligned
+    auto* dacl = reinterpret_cast<PACL>(dacl_room);
+    NTSTATUS status = RtlCreateAcl(dacl, sizeof dacl_room, ACL_REVISION);
+    for (const SmallSid* sid : ADMITTED) {
+        if (NT_SUCCESS(status)) {
+            status =
+                RtlAddAccessAllowedAce(dacl, ACL_REVISION, GENERIC_ALL, const_cast<SmallSid*>(sid));
+        }
+    }
+    SecurityDescriptor descriptor;
+    if (NT_SUCCESS(status)) {
+        status = RtlCreateSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    }
+    if (NT_SUCCESS(status)) {
+        status = RtlSetDaclSecurityDescriptor(&descriptor, TRUE, dacl, FALSE);
+    }
+    HANDLE handle = nullptr;
+    if (NT_SUCCESS(status)) {
+        descriptor.control |= DACL_PROTECTED;
+        status = ObOpenObjectByPointer(device, OBJ_KERNEL_HANDLE, nullptr, WRITE_DAC, nullptr,
+                                       KernelMode, &handle);
+    }
+    if (NT_SUCCESS(status)) {
+        status = ZwSetSecurityObject(handle, DACL_SECURITY_INFORMATION, &descriptor);
+        ZwClose(handle);
+    }
+    return status;
+}
+
 void deletecontrol() {
     UNICODE_STRING link;
     RtlInitUnicodeString(&link, virtualtorvik::LINK_NAME);
@@ -652,12 +733,19 @@ NTSTATUS createcontrol(PDRIVER_OBJECT driver) {
     UNICODE_STRING link;
     RtlInitUnicodeString(&name, virtualtorvik::DEVICE_NAME);
     RtlInitUnicodeString(&link, virtualtorvik::LINK_NAME);
-    NTSTATUS status =
-        IoCreateDevice(driver, 0, &name, FILE_DEVICE_UNKNOWN, 0, FALSE, &control_device);
+    // Secure open: the DACL also holds for names below the device's
+    // (\\.\VirtualTorvikControl\x), which the I/O manager would otherwise
+    // leave to the driver.
+    NTSTATUS status = IoCreateDevice(driver, 0, &name, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN,
+                                     FALSE, &control_device);
     if (!NT_SUCCESS(status)) {
         return status;
     }
-    status = IoCreateSymbolicLink(&link, &name);
+    // Before the link: the device is never reachable without its DACL.
+    status = admitonlyadministrators(control_device);
+    if (NT_SUCCESS(status)) {
+        status = IoCreateSymbolicLink(&link, &name);
+    }
     if (!NT_SUCCESS(status)) {
         IoDeleteDevice(control_device);
         control_device = nullptr;
