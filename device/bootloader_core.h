@@ -60,7 +60,7 @@ constexpr int ALWAYS = -1;
 // A write held this long is never taken: it ends only when cancelled.
 constexpr Millis FOREVER = -1;
 constexpr size_t FAULT_ENTRIES = 256;
-// The largest count and time a fault option sets (tools/option_values.h
+// The largest count and time a fault option sets (tools/common/option_values.h
 // takes them from here). Faults can come from outside the program, through
 // the virtual Torvik's control device: faultsvalid() holds them to these.
 constexpr int MAX_FAULT_COUNT = 1000000;

@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "block_reports.h"
-#include "control.h"
-#include "core_fault_options.h"
+#include "virtual-torvik/control.h"
+#include "common/core_fault_options.h"
 
 namespace {
 

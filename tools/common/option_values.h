@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/bootloader_core.h"
+#include "device/bootloader_core.h"
 
 namespace optionvalues {
 
