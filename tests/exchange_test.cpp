@@ -5,7 +5,7 @@
 
 #include "hid/exchange.h"
 #include "protocol/flash2k.h"
-#include "platform/sim/bootloader.h"
+#include "platform/sim/torvik.h"
 #include "sim_fixture.h"
 
 namespace {

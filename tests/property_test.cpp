@@ -26,7 +26,7 @@
 #include <unistd.h>
 
 #include "firmware_images.h"
-#include "platform/sim/bootloader.h"
+#include "platform/sim/torvik.h"
 #include "torvik_config.h"
 #include "torvikupdate.h"
 

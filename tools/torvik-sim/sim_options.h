@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/bootloader.h"
+#include "platform/sim/torvik.h"
 
 enum class SimDevice { BOOTLOADER, NORMAL, NONE };
 

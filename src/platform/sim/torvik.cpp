@@ -1,4 +1,4 @@
-#include "platform/sim/bootloader.h"
+#include "platform/sim/torvik.h"
 
 #include <algorithm>
 #include <memory>

@@ -1,4 +1,4 @@
-// A simulated Torvik bootloader: the updater's peer on the simulated bus.
+// The simulated Torvik, in bootloader mode: the updater's peer on the simulated bus.
 //
 // The protocol itself is the device core's (device/bootloader_core.h), the
 // same one the virtual Torvik driver runs; this class connects it to the bus
