@@ -1,8 +1,10 @@
 # Runs torvikupdate.exe under Wine against the virtual Torvik
 # (tools/virtual-torvik/run-under-wine.sh) and checks what the user sees
 # and what the device counted.
-#   cmake -DRUN=run-under-wine.sh -DBUILD_DIR=DIR -DPREFIX=DIR -DOUTPUT_DIR=DIR
+#   cmake -DRUN=run-under-wine.sh -DBUILD_DIR=DIR -DEXE=FILE -DPREFIX=DIR -DOUTPUT_DIR=DIR
 #         -DFPGA_IMAGE=FILE -DMCU_IMAGE=FILE [-DOPTIONS=a,b] [settings] -P check_virtual_torvik.cmake
+# BUILD_DIR is the 64-bit build tree with the virtual Torvik; EXE the
+# torvikupdate.exe to run, of that build or of a 32-bit one.
 # Settings, by what is expected:
 #   NOT_FOUND=ON      the not-found line, status 2, nothing written
 #   FAILED_AFTER=N    the FPGA phase fails after N confirmed blocks, status 3
@@ -16,11 +18,14 @@
 #   MIN_ELAPSED=MS    the run takes at least this long (a fault that holds it up)
 #   SAVE=ON           --save, and the stored images equal the built-in ones
 
-foreach(variable IN ITEMS RUN BUILD_DIR PREFIX OUTPUT_DIR FPGA_IMAGE MCU_IMAGE)
+foreach(variable IN ITEMS RUN BUILD_DIR EXE PREFIX OUTPUT_DIR FPGA_IMAGE MCU_IMAGE)
     if(NOT DEFINED ${variable})
         message(FATAL_ERROR "${variable} is not set")
     endif()
 endforeach()
+if(NOT EXISTS "${BUILD_DIR}/tools/virtual-torvik/virtual-torvik-control.exe")
+    message(FATAL_ERROR "No virtual Torvik in ${BUILD_DIR}: build the windows preset first")
+endif()
 
 string(REPLACE "," ";" options "${OPTIONS}")
 set(save_dir "${OUTPUT_DIR}/saved")
@@ -35,7 +40,7 @@ set(stderr_file "${OUTPUT_DIR}/stderr")
 # The streams go to files: execute_process would turn "\r\n" into "\n" in
 # an OUTPUT_VARIABLE, hiding the line ends this checks.
 execute_process(
-    COMMAND "${RUN}" "--build=${BUILD_DIR}" "--prefix=${PREFIX}" ${options}
+    COMMAND "${RUN}" "--build=${BUILD_DIR}" "--exe=${EXE}" "--prefix=${PREFIX}" ${options}
     INPUT_FILE /dev/null
     OUTPUT_FILE "${stdout_file}"
     ERROR_FILE "${stderr_file}"

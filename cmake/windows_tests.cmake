@@ -79,6 +79,17 @@ add_test(NAME torvikupdate_without_hid_dll_reports_no_torvik
 set_tests_properties(torvikupdate_without_hid_dll_reports_no_torvik PROPERTIES
     FIXTURES_REQUIRED wine TIMEOUT 180)
 
+# A prefix left by another Wine installation (wine32 added, Wine upgraded)
+# is made anew, not left to fail every program; in a prefix of its own.
+add_test(NAME wine_prefix_of_another_installation_is_made_anew
+         COMMAND "${CMAKE_COMMAND}"
+                 "-DWINE_RUN=${TORVIK_WINE_RUN}"
+                 "-DWINE_PREFIX=${CMAKE_BINARY_DIR}/wineprefix-stale"
+                 "-DPROGRAM=$<TARGET_FILE:torvikupdate>"
+                 "-DOUTPUT_DIR=${CMAKE_CURRENT_BINARY_DIR}/stale_prefix"
+                 -P "${PROJECT_SOURCE_DIR}/cmake/check_stale_prefix.cmake")
+set_tests_properties(wine_prefix_of_another_installation_is_made_anew PROPERTIES TIMEOUT 300)
+
 # A stranger's hid.dll beside the executable, and a program that imports
 # hid.dll the usual way to show that Wine would load it.
 add_library(planted_hid SHARED windows/planted_hid.cpp)
@@ -101,14 +112,26 @@ set_tests_properties(torvikupdate_never_loads_a_planted_hid_dll PROPERTIES
 # torvikupdate.exe end to end through Wine's SetupAPI, hid.dll and hidclass,
 # against the virtual Torvik (tools/virtual-torvik) in a Wine prefix of its
 # own. The runs share the one device, so they take turns; waits are real.
+# The drivers, their installer and the control program are 64-bit, as the
+# driver's INF is: a 32-bit build's program runs against the 64-bit build's
+# (TORVIK_VIRTUAL_TORVIK_BUILD, the windows preset's tree) in a 64-bit
+# prefix, as 64-bit Windows runs a 32-bit program.
+set(TORVIK_VIRTUAL_TORVIK_BUILD "" CACHE PATH
+    "The 64-bit build tree whose virtual Torvik a 32-bit build's program runs against")
 if(TARGET virtual-torvik-control)
+    set(virtual_torvik_build "${CMAKE_BINARY_DIR}")
+else()
+    set(virtual_torvik_build "${TORVIK_VIRTUAL_TORVIK_BUILD}")
+endif()
+if(virtual_torvik_build)
     set(virtual_torvik_run "${PROJECT_SOURCE_DIR}/tools/virtual-torvik/run-under-wine.sh")
     set(virtual_torvik_prefix "${CMAKE_BINARY_DIR}/wineprefix-virtual-torvik")
     add_test(NAME virtual_torvik_shutdown
              COMMAND "${virtual_torvik_run}" "--prefix=${virtual_torvik_prefix}" --stop)
     set_tests_properties(virtual_torvik_shutdown PROPERTIES FIXTURES_CLEANUP virtual_torvik)
 
-    # name|settings for check_virtual_torvik.cmake|...
+    # The program's cases, for either build: name|settings for
+    # check_virtual_torvik.cmake|...
     set(virtual_torvik_runs
         "whole_update_stores_the_built_in_images|-DSAVE=ON"
         "missing_ack_is_retried|-DOPTIONS=--no-ack=6:1|-DEXTRA_SENDINGS=1|-DMIN_ELAPSED=6000"
@@ -119,28 +142,35 @@ if(TARGET virtual-torvik-control)
         # is sent once more. Without the discarding every block after would
         # be sent twice.
         "late_ack_is_discarded_before_the_next_block|-DOPTIONS=--late-ack=0x1000:6500|-DEXTRA_SENDINGS=1|-DEXTRA_READS=1|-DRACE_ALLOWANCE=1|-DMIN_ELAPSED=6500"
-        # Resets that no option makes, sent through the control device after
-        # the real one: each is refused, and the device serves as reset.
-        "hostile_resets_are_refused_and_the_device_still_serves|-DOPTIONS=--check-refusals"
         "wrong_ack_is_not_taken_for_the_block|-DOPTIONS=--wrong-ack=0x1005:1|-DEXTRA_SENDINGS=1|-DEXTRA_READS=1"
         "held_write_is_waited_for_not_sent_again|-DOPTIONS=--hold-write=0x1002:5:1500|-DMIN_ELAPSED=1500"
         "device_gone_after_block_0x1010_fails_the_fpga_phase|-DOPTIONS=--unplug-after=0x1010|-DFAILED_AFTER=17"
         # The marker read reaches the device through the collection driver
         # (one string read), and the normal firmware's string is turned down.
         "normal_firmware_is_read_and_left_alone|-DOPTIONS=--device=normal|-DNOT_FOUND=ON"
-        "no_device_reports_no_torvik|-DOPTIONS=--device=none|-DNOT_FOUND=ON|-DSTRINGS=0"
-        # Removed while a write is held for 30 s and hidclass's read waits:
-        # the removal ends both at once. Were either left pending, Wine's
-        # removal would wait for it, and give up after 10 s with the
-        # driver's host hung.
-        "removal_ends_the_held_requests_at_once|-DOPTIONS=--hold-write=0x1000:0:30000,--remove-after=1000|-DFAILED_AFTER=0|-DSTRINGS=1|-DMAX_REMOVAL=3000")
+        "no_device_reports_no_torvik|-DOPTIONS=--device=none|-DNOT_FOUND=ON|-DSTRINGS=0")
+    # The device's own cases, the same whatever program runs: with the
+    # 64-bit build only.
+    if(TARGET virtual-torvik-control)
+        list(APPEND virtual_torvik_runs
+            # Resets that no option makes, sent through the control device
+            # after the real one: each is refused, and the device serves as
+            # reset.
+            "hostile_resets_are_refused_and_the_device_still_serves|-DOPTIONS=--check-refusals"
+            # Removed while a write is held for 30 s and hidclass's read
+            # waits: the removal ends both at once. Were either left pending,
+            # Wine's removal would wait for it, and give up after 10 s with
+            # the driver's host hung.
+            "removal_ends_the_held_requests_at_once|-DOPTIONS=--hold-write=0x1000:0:30000,--remove-after=1000|-DFAILED_AFTER=0|-DSTRINGS=1|-DMAX_REMOVAL=3000")
+    endif()
     foreach(entry IN LISTS virtual_torvik_runs)
         string(REPLACE "|" ";" fields "${entry}")
         list(POP_FRONT fields name)
         add_test(NAME "virtual_torvik.${name}"
                  COMMAND "${CMAKE_COMMAND}"
                          "-DRUN=${virtual_torvik_run}"
-                         "-DBUILD_DIR=${CMAKE_BINARY_DIR}"
+                         "-DBUILD_DIR=${virtual_torvik_build}"
+                         "-DEXE=$<TARGET_FILE:torvikupdate>"
                          "-DPREFIX=${virtual_torvik_prefix}"
                          "-DOUTPUT_DIR=${CMAKE_CURRENT_BINARY_DIR}/virtual_torvik/${name}"
                          "-DFPGA_IMAGE=${TORVIK_FPGA_IMAGE}"
