@@ -1,14 +1,16 @@
 # Runs the test build of "Update Torvik.exe" under Wine where there is no
 # Torvik, and checks what it prints, its status and whether it waited.
 #   cmake -DWINE_RUN=wine-run.sh -DWINE_PREFIX=DIR -DINPUT_RUN=launcher_input.sh
-#         -DLAUNCHER=FILE -DOUTPUT_DIR=DIR [-DUPDATER=FILE] -DINPUT=closed|enter|silent
+#         -DLAUNCHER=FILE -DOUTPUT_DIR=DIR (-DUPDATER=FILE | -DDECOY=FILE)
+#         -DINPUT=closed|enter|silent
 #         [-DOWNS_CONSOLE=1] [-DWAIT_MS=N] -P check_launcher.cmake
 # The two programs are copied into a folder whose name has spaces and
-# parentheses, as a second download's; without UPDATER the launcher is there
-# alone. OWNS_CONSOLE and WAIT_MS go to the launcher's test seam. Expected:
+# parentheses, as a second download's; with DECOY instead of UPDATER the
+# launcher is there alone, and DECOY, named torvikupdate.exe, is in the
+# folder it runs in (where the search path would find it). OWNS_CONSOLE and WAIT_MS go to the launcher's test seam. Expected:
 #   with UPDATER      the updater's not-found line, the launcher's line for
 #                     status 2, status 2
-#   without           the launcher's line for a missing updater, status 1
+#   with DECOY        the launcher's line for a missing updater, status 1
 #   OWNS_CONSOLE=1    then the prompt; with WAIT_MS and INPUT=silent the run
 #                     took at least WAIT_MS (else it ended, within TIMEOUT)
 
@@ -30,6 +32,7 @@ if(DEFINED UPDATER)
     set(expected_stdout "${no_torvik_line}${launcher_line_2}")
     set(expected_status 2)
 else()
+    configure_file("${DECOY}" "${OUTPUT_DIR}/torvikupdate.exe" COPYONLY)
     set(expected_stdout "${launcher_line_missing}")
     set(expected_status 1)
 endif()
@@ -50,6 +53,7 @@ execute_process(
             "${folder}/${launcher_name}"
     OUTPUT_FILE "${stdout_file}"
     ERROR_FILE "${stderr_file}"
+    WORKING_DIRECTORY "${OUTPUT_DIR}"
     RESULT_VARIABLE status
     TIMEOUT 90)
 file(READ "${stdout_file}" stdout)

@@ -97,13 +97,14 @@ set(launcher_runs
     # Not owning its console (started from a shell) it neither prompts nor
     # reads what waits in its input.
     "does_not_prompt_in_a_console_it_shares|-DOWNS_CONSOLE=0|-DINPUT=enter"
+    # Missing beside it, it is not looked for anywhere else.
     "says_when_the_updater_is_missing|-DOWNS_CONSOLE=0|-DINPUT=closed|-DMISSING=ON")
 foreach(entry IN LISTS launcher_runs)
     string(REPLACE "|" ";" fields "${entry}")
     list(POP_FRONT fields name)
     set(updater "-DUPDATER=$<TARGET_FILE:torvikupdate>")
     if("-DMISSING=ON" IN_LIST fields)
-        set(updater "")
+        set(updater "-DDECOY=$<TARGET_FILE:torvikupdate>")
     endif()
     add_test(NAME "update_torvik.${name}"
              COMMAND "${CMAKE_COMMAND}"
