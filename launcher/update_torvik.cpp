@@ -205,6 +205,9 @@ int main() {
         explain(status);
     }
     if (prompt) {
+        // Enter pressed while the update ran is no answer to a question not
+        // yet asked. (Input that is no console is left as it is.)
+        FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE));
         say(PROMPT);
         wait_for_enter(enter_wait_ms());
     }
