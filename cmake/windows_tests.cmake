@@ -177,7 +177,9 @@ if(TARGET virtual-torvik-control)
         # each status, and adds its line; its output redirected, no prompt.
         "launcher_passes_on_a_whole_update|-DLAUNCHER=ON"
         "launcher_passes_on_no_torvik|-DLAUNCHER=ON|-DOPTIONS=--device=none|-DNOT_FOUND=ON|-DSTRINGS=0"
-        "launcher_passes_on_a_failed_update|-DLAUNCHER=ON|-DOPTIONS=--unplug-after=0x1010|-DFAILED_AFTER=17")
+        # (The failure of the removal case: it comes in seconds, where a device
+        # gone mid-update takes 25.)
+        "launcher_passes_on_a_failed_update|-DLAUNCHER=ON|-DOPTIONS=--hold-write=0x1000:0:30000,--remove-after=1000|-DFAILED_AFTER=0|-DSTRINGS=1")
     foreach(entry IN LISTS virtual_torvik_runs)
         string(REPLACE "|" ";" fields "${entry}")
         list(POP_FRONT fields name)
