@@ -16,9 +16,11 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 target_sources(torvik_core PRIVATE src/platform/win32/hid_loader.cpp)
 target_link_libraries(torvik_core PUBLIC setupapi)
 
-# Version resource and manifest (run as the invoking user, supported Windows
-# versions), from the project version.
+# Version resource (with the images' sizes and sums) and manifest (run as the
+# invoking user, supported Windows versions), from the project version.
 set(TORVIK_VERSION_QUAD "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
+set(TORVIK_MANIFEST_NAME torvikupdate)
+set(TORVIK_MANIFEST_DESCRIPTION "Torvik firmware updater")
 set(TORVIK_MANIFEST_PATH "${TORVIK_GENERATED_DIR}/torvikupdate.manifest")
 configure_file(src/platform/win32/torvikupdate.manifest "${TORVIK_MANIFEST_PATH}" @ONLY)
 configure_file(src/platform/win32/torvikupdate.rc.in "${TORVIK_GENERATED_DIR}/torvikupdate.rc"
@@ -31,6 +33,9 @@ target_link_libraries(torvikupdate PRIVATE torvik_core)
 target_link_options(torvikupdate PRIVATE $<$<CONFIG:Release>:-s>)
 set_source_files_properties("${TORVIK_GENERATED_DIR}/torvikupdate.rc" PROPERTIES
     OBJECT_DEPENDS "${TORVIK_MANIFEST_PATH}")
+
+# The program to double-click, beside torvikupdate.exe in the zips.
+add_subdirectory(launcher)
 
 # The virtual Torvik (a HID minidriver) and the updater's code run against it:
 # 64-bit only, as the driver's INF.

@@ -1,9 +1,11 @@
-// torvikupdate.exe carries its version and a manifest that runs it as the
-// invoking user: read back from the built file as Windows reads them.
+// torvikupdate.exe carries its version, the firmware it writes and a
+// manifest that runs it as the invoking user: read back from the built file
+// as Windows reads them.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -50,6 +52,30 @@ TEST(Resources, VersionResourceNamesTheProductAndTheProjectVersion) {
     EXPECT_EQ(versionstring(info, "ProductName"), "Torvik");
     EXPECT_EQ(versionstring(info, "FileDescription"), "Torvik firmware updater");
     EXPECT_EQ(versionstring(info, "OriginalFilename"), "torvikupdate.exe");
+}
+
+// The images' lines of FIRMWARE.txt (checked against sha256sum of the
+// images by check_firmware_text.cmake), joined as the Comments carry them.
+std::string firmware_lines() {
+    std::ifstream text(TORVIK_FIRMWARE_TEXT);
+    std::string line;
+    std::string joined;
+    while (std::getline(text, line)) {
+        if (line.find(" image: ") != std::string::npos) {
+            joined += (joined.empty() ? "" : "; ") + line;
+        }
+    }
+    return joined;
+}
+
+// PowerShell's (Get-Item torvikupdate.exe).VersionInfo shows Comments.
+TEST(Resources, VersionResourceCommentsNameTheImagesOfFirmwareTxt) {
+    std::vector<char> info = versioninfo();
+    ASSERT_FALSE(info.empty()) << "no version resource in " << TORVIKUPDATE_EXE;
+    const std::string lines = firmware_lines();
+    ASSERT_NE(lines.find("FPGA image: "), std::string::npos) << "in " << TORVIK_FIRMWARE_TEXT;
+    ASSERT_NE(lines.find("MCU image: "), std::string::npos) << "in " << TORVIK_FIRMWARE_TEXT;
+    EXPECT_EQ(versionstring(info, "Comments"), lines);
 }
 
 TEST(Resources, ManifestRunsAsInvokerAndDeclaresSupportedWindows) {
