@@ -56,17 +56,10 @@ execute_process(
     WORKING_DIRECTORY "${OUTPUT_DIR}"
     RESULT_VARIABLE status
     TIMEOUT 90)
-file(READ "${stdout_file}" stdout)
-file(READ "${stdout_file}" stdout_hex HEX)
 file(READ "${stderr_file}" stderr)
 
 set(failures "")
-string(HEX "${expected_stdout}" expected_hex)
-if(NOT stdout_hex STREQUAL expected_hex)
-    visible("${stdout}" got)
-    visible("${expected_stdout}" wanted)
-    string(APPEND failures "stdout is ${got}\n  expected ${wanted}\n")
-endif()
+expectfiletext(stdout "${stdout_file}" "${expected_stdout}")
 if(NOT status STREQUAL expected_status)
     string(APPEND failures "exit status is ${status}\n  expected ${expected_status}\n")
 endif()

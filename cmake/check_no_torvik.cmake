@@ -28,8 +28,6 @@ execute_process(
     ERROR_FILE "${stderr_file}"
     RESULT_VARIABLE status
     TIMEOUT 120)
-file(READ "${stdout_file}" stdout)
-file(READ "${stdout_file}" stdout_hex HEX)
 file(READ "${stderr_file}" stderr)
 file(SIZE "${stderr_file}" stderr_size)
 
@@ -39,12 +37,7 @@ set(expected_stdout
 include("${CMAKE_CURRENT_LIST_DIR}/visible.cmake")
 
 set(failures "")
-string(HEX "${expected_stdout}" expected_stdout_hex)
-if(NOT stdout_hex STREQUAL expected_stdout_hex)
-    visible("${stdout}" got)
-    visible("${expected_stdout}" wanted)
-    string(APPEND failures "stdout is ${got}\n  expected ${wanted}\n")
-endif()
+expectfiletext(stdout "${stdout_file}" "${expected_stdout}")
 if(NOT stderr_size EQUAL 0)
     visible("${stderr}" got)
     string(APPEND failures "stderr is ${got}\n  expected nothing\n")

@@ -56,8 +56,6 @@ execute_process(
     ERROR_FILE "${stderr_file}"
     RESULT_VARIABLE status
     TIMEOUT 170)
-file(READ "${stdout_file}" stdout)
-file(READ "${stdout_file}" stdout_hex HEX)
 file(READ "${stderr_file}" stderr)
 
 include("${CMAKE_CURRENT_LIST_DIR}/visible.cmake")
@@ -128,12 +126,7 @@ if(LAUNCHER)
     include("${CMAKE_CURRENT_LIST_DIR}/launcher_lines.cmake")
     string(APPEND expected_stdout "${launcher_line_${expected_status}}")
 endif()
-string(HEX "${expected_stdout}" expected_hex)
-if(NOT stdout_hex STREQUAL expected_hex)
-    visible("${stdout}" got)
-    visible("${expected_stdout}" wanted)
-    string(APPEND failures "stdout is ${got}\n  expected ${wanted}\n")
-endif()
+expectfiletext(stdout "${stdout_file}" "${expected_stdout}")
 expect("exit status" "${status}" "${expected_status}")
 if(stderr MATCHES "^elapsed=([0-9]+) writes=([0-9]+) reads=([0-9]+) strings=([0-9]+) restarted=(yes|no)( removal=([0-9]+))?\r?\n$")
     set(elapsed ${CMAKE_MATCH_1})

@@ -5,3 +5,16 @@ function(visible text out_var)
     string(REPLACE "\n" "\\n" text "${text}")
     set(${out_var} "\"${text}\"" PARENT_SCOPE)
 endfunction()
+
+# Appends to `failures` in the caller when the file `file` does not hold
+# `expected` byte for byte (read as hex: CMake's strings would hide a "\r").
+function(expectfiletext what file expected)
+    file(READ "${file}" text)
+    file(READ "${file}" text_hex HEX)
+    string(HEX "${expected}" expected_hex)
+    if(NOT text_hex STREQUAL expected_hex)
+        visible("${text}" got)
+        visible("${expected}" wanted)
+        set(failures "${failures}${what} is ${got}\n  expected ${wanted}\n" PARENT_SCOPE)
+    endif()
+endfunction()
