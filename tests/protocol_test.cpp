@@ -1,6 +1,7 @@
-// The block checksum's worked values, and what passes for an acknowledgement.
-// The reports the updater sends are checked byte for byte by the simulated
-// bootloader in every whole run (property_test.cpp, torvik_sim_test.cpp).
+// The block checksum's worked values, the frame and reports byte for byte, and
+// what passes for an acknowledgement. The whole runs check the reports too
+// (property_test.cpp, torvik_sim_test.cpp), but there a byte left unset may
+// happen to hold the right value; here every buffer starts full of 0xAA.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -8,6 +9,7 @@
 #include <utility>
 
 #include "protocol/checksum.h"
+#include "protocol/flash2k.h"
 #include "protocol/reports.h"
 
 namespace {
@@ -33,6 +35,40 @@ TEST(BlockChecksum, GivesTheWorkedValues) {
     for (const auto& [block, checksum] : values) {
         EXPECT_EQ(blockchecksum(block.data()), checksum) << std::hex << checksum;
     }
+}
+
+constexpr std::uint8_t UNSET = 0xAA;
+
+TEST(Frame, IsTheDataThenZerosThenTheChecksumLowByteFirstThenTwoZeros) {
+    std::array<std::uint8_t, FRAME_SIZE> frame;
+    frame.fill(UNSET);
+    buildframe(frame.data(), reinterpret_cast<const std::uint8_t*>("abc"), 3);
+    std::array<std::uint8_t, FRAME_SIZE> expected{};
+    const Block block = withbytes(0, "abc");
+    std::memcpy(expected.data(), block.data(), BLOCK_SIZE);
+    expected[BLOCK_SIZE] = 0x0E;  // 0x4C0E, its worked value
+    expected[BLOCK_SIZE + 1] = 0x4C;
+    EXPECT_EQ(frame, expected);
+}
+
+TEST(Reports, ChunkAndRestartReportsByteForByte) {
+    std::array<std::uint8_t, FRAME_SIZE> frame;
+    for (std::size_t i = 0; i < FRAME_SIZE; ++i) {
+        frame[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    }
+    const std::size_t last = CHUNKS_PER_FRAME - 1;
+    Report chunk;
+    chunk.fill(UNSET);
+    buildchunkheader(chunk.data(), 0x1234);
+    setchunk(chunk.data(), last, frame.data());
+    Report expected{0x00, 0x46, 0x2A, 0x34, 0x12, static_cast<std::uint8_t>(last)};
+    std::memcpy(expected.data() + 6, frame.data() + last * CHUNK_SIZE, CHUNK_SIZE);
+    EXPECT_EQ(chunk, expected) << "chunk 35 of block 0x1234";
+
+    Report restart;
+    restart.fill(UNSET);
+    buildrestartreport(restart.data());
+    EXPECT_EQ(restart, (Report{0x00, 0x46, 0x2A, 0x47, 0x00, 0xFF})) << "restart";
 }
 
 TEST(Acknowledgement, IsRecognisedOnlyForItsOwnBlockAndMarker) {
