@@ -289,6 +289,31 @@ TEST_F(LinuxBackend, StringFourThroughAControlTransferWhenSysfsHasNone) {
     EXPECT_FALSE(HidD_GetIndexedString(device, 4, buffer.data(), 8));
 }
 
+// Each ID is compared with the whole int, and a version of 0 stands for any.
+TEST_F(LinuxBackend, FindsTheTorvikByItsIdsAndVersion) {
+    tree.add(torvikentry(0));  // version 0x0100
+    const struct {
+        const char* name;
+        int vendor_id, product_id, version;
+        bool found;
+    } cases[] = {
+        {"any version", TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID, ANY_VERSION, true},
+        {"its version", TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID, 0x0100, true},
+        {"another version", TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID, 0x0101, false},
+        {"vendor beyond 16 bits", TORVIK_VENDOR_ID + 0x10000, TORVIK_PRODUCT_ID, ANY_VERSION,
+         false},
+        {"product beyond 16 bits", TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID + 0x10000, ANY_VERSION,
+         false},
+    };
+    for (const auto& test : cases) {
+        const HANDLE found = connectToUSBHIDDevice(test.vendor_id, test.product_id, test.version);
+        EXPECT_EQ(found != INVALID_HANDLE_VALUE, test.found) << test.name;
+        if (found != INVALID_HANDLE_VALUE) {
+            CloseHandle(found);
+        }
+    }
+}
+
 // The one line the Linux program adds, and only for a Torvik.
 // A node that has vanished meanwhile (ENOENT) is no matter of permission.
 TEST_F(LinuxBackend, SaysWhenTheTorviksNodeMayNotBeOpened) {
