@@ -7,10 +7,12 @@
 #include <array>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "protocol/checksum.h"
 #include "protocol/flash2k.h"
 #include "protocol/reports.h"
+#include "torvikupdate.h"
 
 namespace {
 
@@ -69,6 +71,38 @@ TEST(Reports, ChunkAndRestartReportsByteForByte) {
     restart.fill(UNSET);
     buildrestartreport(restart.data());
     EXPECT_EQ(restart, (Report{0x00, 0x46, 0x2A, 0x47, 0x00, 0xFF})) << "restart";
+}
+
+// The FPGA stream: the image's length (big-endian) in front of the first
+// block, and zeros after the image's end. The image lies in a longer buffer,
+// so that a block taking a byte too many shows it.
+TEST(FpgaBlock, TheLengthFirstThenTheImageThenZeros) {
+    std::vector<std::uint8_t> buffer(3 * BLOCK_SIZE);
+    for (std::size_t i = 0; i < buffer.size(); ++i) {
+        buffer[i] = static_cast<std::uint8_t>(i * 3 + 1);
+    }
+    const struct {
+        std::uint32_t length, consumed, taken;
+    } cases[] = {
+        {5000, 0, BLOCK_SIZE - 4}, {5000, 2044, BLOCK_SIZE},
+        {5000, 4092, 908},         {4091, 2044, BLOCK_SIZE - 1},  // one byte short of a whole block
+        {2044, 0, BLOCK_SIZE - 4},
+    };
+    for (const auto& test : cases) {
+        Block block;
+        block.fill(UNSET);
+        EXPECT_EQ(fpgablock(buffer.data(), test.length, test.consumed, block.data()), test.taken);
+        Block expected{};
+        const std::size_t at = test.consumed == 0 ? 4 : 0;
+        if (test.consumed == 0) {
+            expected = {static_cast<std::uint8_t>(test.length >> 24),
+                        static_cast<std::uint8_t>(test.length >> 16),
+                        static_cast<std::uint8_t>(test.length >> 8),
+                        static_cast<std::uint8_t>(test.length)};
+        }
+        std::memcpy(expected.data() + at, buffer.data() + test.consumed, test.taken);
+        EXPECT_EQ(block, expected) << test.length << " bytes from " << test.consumed;
+    }
 }
 
 TEST(Acknowledgement, IsRecognisedOnlyForItsOwnBlockAndMarker) {
