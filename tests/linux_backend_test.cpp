@@ -417,6 +417,19 @@ TEST_F(LinuxBackendReports, DiscardsTheQueuedReportsAndOnlyThose) {
     EXPECT_EQ(answer[1], 40);
 }
 
+// A device that never stops sending must not hold the update in the check:
+// it reads no deeper than STALE_REPORTS_MAX reports.
+TEST_F(LinuxBackendReports, DiscardsNoMoreThanSixtyFourReports) {
+    for (int first = 0; first < STALE_REPORTS_MAX + 2; ++first) {
+        devicesends(static_cast<std::uint8_t>(first));
+    }
+    discardstaleinput(device, &io, event);
+    devicesends(200);
+    std::uint8_t answer[REPORT_SIZE];
+    ASSERT_EQ(getresult(device, answer, &io, event), 1);
+    EXPECT_EQ(answer[1], STALE_REPORTS_MAX) << "the first report left queued";
+}
+
 TEST_F(LinuxBackendReports, AGoneDeviceFailsReadsAndWritesAtOnce) {
     close(peer);
     peer = -1;
