@@ -341,6 +341,33 @@ TEST_F(LinuxBackend, SaysWhenTheTorviksNodeMayNotBeOpened) {
     }
 }
 
+// Windows' codes for why a node could not be opened; a node that went away
+// is a device that is not connected.
+TEST_F(LinuxBackend, AFailedOpenGivesWindowsCodeForTheError) {
+    tree.add(torvikentry(0));
+    constexpr DWORD FILE_NOT_FOUND = 2, ACCESS_DENIED = 5, GEN_FAILURE = 31;
+    const std::pair<int, DWORD> cases[] = {
+        {ENOENT, FILE_NOT_FOUND},
+        {EACCES, ACCESS_DENIED},
+        {EPERM, ACCESS_DENIED},
+        {ENODEV, ERROR_DEVICE_NOT_CONNECTED},
+        {ENXIO, ERROR_DEVICE_NOT_CONNECTED},
+        {ESHUTDOWN, ERROR_DEVICE_NOT_CONNECTED},
+        {EPIPE, ERROR_DEVICE_NOT_CONNECTED},
+        {EIO, GEN_FAILURE},
+    };
+    for (const auto& [error, code] : cases) {
+        hidrawseams::open_node = [error = error](const char*, int) {
+            errno = error;
+            return -1;
+        };
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(opennode(0), INVALID_HANDLE_VALUE);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(GetLastError(), code) << std::strerror(error);
+    }
+}
+
 // A device node that is one end of a socket pair; the test holds the other,
 // the device's side.
 class LinuxBackendReports : public LinuxBackend {
