@@ -7,6 +7,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/usbdevice_fs.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -15,7 +16,9 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -94,6 +97,58 @@ extern "C" int pthread_join(pthread_t thread, void** value) {
 
 namespace {
 
+// One result for the next read(2), write(2) or ppoll(2) of the device node
+// in place of the C library's; injected by the test, taken once.
+enum class Call { POLL, READ, WRITE };
+struct Injected {
+    Call call;
+    ssize_t result;
+    int error;
+};
+std::mutex injected_lock;
+std::vector<Injected> injected;
+int injected_node = -1;
+
+std::optional<Injected> takeinjected(Call call, int descriptor) {
+    std::lock_guard<std::mutex> guard(injected_lock);
+    for (auto at = injected.begin(); descriptor == injected_node && at != injected.end(); ++at) {
+        if (at->call == call) {
+            const Injected taken = *at;
+            injected.erase(at);
+            return taken;
+        }
+    }
+    return std::nullopt;
+}
+
+template <typename Result>
+Result giveinjected(const Injected& taken) {
+    errno = taken.error;
+    return static_cast<Result>(taken.result);
+}
+
+}  // namespace
+
+extern "C" ssize_t read(int descriptor, void* buffer, size_t size) {
+    static auto* const next = nextdefinition<decltype(read)>("read");
+    const auto taken = takeinjected(Call::READ, descriptor);
+    return taken ? giveinjected<ssize_t>(*taken) : next(descriptor, buffer, size);
+}
+
+extern "C" ssize_t write(int descriptor, const void* buffer, size_t size) {
+    static auto* const next = nextdefinition<decltype(write)>("write");
+    const auto taken = takeinjected(Call::WRITE, descriptor);
+    return taken ? giveinjected<ssize_t>(*taken) : next(descriptor, buffer, size);
+}
+
+extern "C" int ppoll(pollfd* watched, nfds_t count, const timespec* timeout, const sigset_t* mask) {
+    static auto* const next = nextdefinition<decltype(ppoll)>("ppoll");
+    const auto taken = count == 1 ? takeinjected(Call::POLL, watched->fd) : std::nullopt;
+    return taken ? giveinjected<int>(*taken) : next(watched, count, timeout, mask);
+}
+
+namespace {
+
 class LinuxBackend : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -123,10 +178,14 @@ class LinuxBackend : public ::testing::Test {
         return device;
     }
 
-    // The device paths the enumeration lists, in its order.
-    std::vector<std::string> listedpaths() {
+    static GUID hidclass() {
         GUID hid;
         HidD_GetHidGuid(&hid);
+        return hid;
+    }
+
+    // The device paths the enumeration lists, in its order.
+    std::vector<std::string> listedpaths(GUID hid = hidclass()) {
         HDEVINFO set =
             SetupDiGetClassDevsA(&hid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
         std::vector<std::string> paths;
@@ -158,9 +217,61 @@ TEST_F(LinuxBackend, ListsInterfacesInNumericOrder) {
         entry.number = number;
         tree.add(entry);
     }
+    for (const char* stray : {"hidraw", "hidraw3x"}) {  // not hidraw and a number
+        std::filesystem::create_directory(tree.sysfs() + "/class/hidraw/" + stray);
+    }
     EXPECT_EQ(listedpaths(),
               (std::vector<std::string>{tree.dev() + "/hidraw1", tree.dev() + "/hidraw2",
                                         tree.dev() + "/hidraw10"}));
+    GUID other = hidclass();
+    other.Data1 ^= 1;
+    EXPECT_EQ(listedpaths(other), std::vector<std::string>{}) << "another class's interfaces";
+}
+
+// What SetupAPI refuses: a record not of this set, a detail buffer too small
+// for the path, a size field other than the record type's, and a set that
+// is destroyed already.
+TEST_F(LinuxBackend, SetupApiRefusesRecordsAndBuffersWindowsRefuses) {
+    tree.add(torvikentry(0));
+    tree.add(torvikentry(1));
+    GUID hid = hidclass();
+    HDEVINFO set = SetupDiGetClassDevsA(&hid, nullptr, nullptr, DIGCF_DEVICEINTERFACE);
+    GUID other = hid;
+    other.Data1 ^= 1;
+    HDEVINFO empty = SetupDiGetClassDevsA(&other, nullptr, nullptr, DIGCF_DEVICEINTERFACE);
+    SP_DEVICE_INTERFACE_DATA never_listed = {}, first = {};
+    never_listed.cbSize = first.cbSize = sizeof first;
+    ASSERT_TRUE(SetupDiEnumDeviceInterfaces(set, nullptr, &hid, 0, &first));
+    DWORD size = 0;
+    SetupDiGetDeviceInterfaceDetailA(set, &first, nullptr, 0, &size, nullptr);
+    std::vector<char> record(size + 8);
+    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(record.data());
+    const DWORD record_size = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+    const struct {
+        const char* name;
+        HDEVINFO set;
+        SP_DEVICE_INTERFACE_DATA* data;
+        DWORD size, size_field, error;
+    } cases[] = {
+        {"a record never listed", set, &never_listed, size, record_size, ERROR_INVALID_PARAMETER},
+        {"a record of another set", empty, &first, size, record_size, ERROR_INVALID_PARAMETER},
+        {"a buffer one byte short", set, &first, size - 1, record_size, ERROR_INSUFFICIENT_BUFFER},
+        {"the buffer's size in the size field", set, &first, size, size, ERROR_INVALID_USER_BUFFER},
+    };
+    for (const auto& test : cases) {
+        detail->cbSize = test.size_field;
+        EXPECT_FALSE(SetupDiGetDeviceInterfaceDetailA(test.set, test.data, detail, test.size,
+                                                      nullptr, nullptr))
+            << test.name;
+        EXPECT_EQ(GetLastError(), test.error) << test.name;
+    }
+    detail->cbSize = record_size;
+    EXPECT_TRUE(SetupDiGetDeviceInterfaceDetailA(set, &first, detail, size, nullptr, nullptr));
+    EXPECT_EQ(detail->DevicePath, tree.dev() + "/hidraw0");
+    EXPECT_TRUE(SetupDiDestroyDeviceInfoList(empty));
+    EXPECT_TRUE(SetupDiDestroyDeviceInfoList(set));
+    EXPECT_FALSE(SetupDiDestroyDeviceInfoList(set)) << "destroyed twice";
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
 TEST_F(LinuxBackend, AttributesFromUeventAndTheUsbDevice) {
@@ -192,13 +303,42 @@ TEST_F(LinuxBackend, AttributesFromUeventAndTheUsbDevice) {
             EXPECT_EQ(attributes.ProductID, TORVIK_PRODUCT_ID);
             EXPECT_EQ(attributes.VersionNumber, test.version);
         }
+        std::uint8_t marker[8];
+        EXPECT_EQ(HidD_GetIndexedString(device, 4, marker, sizeof marker) != FALSE,
+                  test.readable && test.bus == 0x0003)
+            << "only a USB device has USB strings";
+        CloseHandle(device);
+        device = INVALID_HANDLE_VALUE;
+    }
+}
+
+// A sysfs file that does not hold what the kernel writes there makes the
+// attribute read fail: a number with something after it, an empty one, and
+// an ID line without all three fields.
+TEST_F(LinuxBackend, AttributesFailOnMalformedSysfsFiles) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"../../bcdDevice", "01x0\n"},
+        {"../../bcdDevice", "\n"},
+        {"uevent", "HID_ID=0003:000016C0\n"},
+    };
+    unsigned number = 0;
+    for (const auto& [file, text] : cases) {
+        SCOPED_TRACE(std::string(file) + ": " + text);
+        tree.add(torvikentry(number));
+        const auto hid_dir = std::filesystem::canonical(tree.sysfs() + "/class/hidraw/hidraw" +
+                                                        std::to_string(number) + "/device");
+        std::ofstream(hid_dir / file, std::ios::trunc) << text;
+        ASSERT_NE(opennode(number++), INVALID_HANDLE_VALUE);
+        HIDD_ATTRIBUTES attributes = {};
+        attributes.Size = sizeof attributes;
+        EXPECT_FALSE(HidD_GetAttributes(device, &attributes));
         CloseHandle(device);
         device = INVALID_HANDLE_VALUE;
     }
 }
 
 // String 4 into an 8-byte buffer, as the discovery reads it; 0xAA marks
-// bytes that must stay untouched.
+// bytes that must stay untouched, also the two after the buffer.
 TEST_F(LinuxBackend, StringFourFromSysfsCutToTheBufferOrEndedByZero) {
     struct Case {
         const char* text;
@@ -208,6 +348,10 @@ TEST_F(LinuxBackend, StringFourFromSysfsCutToTheBufferOrEndedByZero) {
         {"FW-BOOT 1.0", {'F', 0, 'W', 0, '-', 0, 'B', 0}},
         {"F", {'F', 0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA}},
         {"\xC3\xA9", {0xE9, 0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA}},  // UTF-8 in sysfs, UTF-16 out
+        {"\x7F", {0x7F, 0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA}},
+        {"\xE0\xA4\x85", {0x05, 0x09, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA}},
+        {"\xF0\x90\x80\x80", {0x00, 0xD8, 0x00, 0xDC, 0, 0, 0xAA, 0xAA}},  // a surrogate pair
+        {"\xF0\x9F\x98\x80", {0x3D, 0xD8, 0x00, 0xDE, 0, 0, 0xAA, 0xAA}},
     };
     unsigned number = 0;
     for (const Case& test : cases) {
@@ -216,9 +360,11 @@ TEST_F(LinuxBackend, StringFourFromSysfsCutToTheBufferOrEndedByZero) {
         entry.interface_string = test.text;
         tree.add(entry);
         ASSERT_NE(opennode(number++), INVALID_HANDLE_VALUE);
-        std::vector<std::uint8_t> buffer(8, 0xAA);
+        std::vector<std::uint8_t> buffer(8 + 2, 0xAA);  // two bytes beyond the buffer
         ASSERT_TRUE(HidD_GetIndexedString(device, 4, buffer.data(), 8));
-        EXPECT_EQ(buffer, test.expected);
+        std::vector<std::uint8_t> expected = test.expected;
+        expected.insert(expected.end(), {0xAA, 0xAA});
+        EXPECT_EQ(buffer, expected);
         CloseHandle(device);
         device = INVALID_HANDLE_VALUE;
     }
@@ -380,6 +526,7 @@ class LinuxBackendReports : public LinuxBackend {
         ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET, 0, ends), 0);
         node = ends[0];
         peer = ends[1];
+        injected_node = node;
         hidrawseams::open_node = [this](const char*, int) { return node; };
         threads_before = unjoinedthreads();
         ASSERT_NE(opennode(0), INVALID_HANDLE_VALUE);
@@ -387,6 +534,7 @@ class LinuxBackendReports : public LinuxBackend {
         io = iocontext(event);
     }
     void TearDown() override {
+        injected_node = -1;
         CloseHandle(event);
         LinuxBackend::TearDown();
         EXPECT_EQ(unjoinedthreads(), threads_before) << "CloseHandle left a thread unjoined";
@@ -469,6 +617,97 @@ TEST_F(LinuxBackendReports, AGoneDeviceFailsReadsAndWritesAtOnce) {
                                                               "signalled the event";
 }
 
+// A call interrupted by a signal, or a read that finds the report taken
+// after all (the node is non-blocking), is tried again; a write that takes
+// part of a report fails, and one that finds the device gone leaves it gone.
+TEST_F(LinuxBackendReports, InterruptedCallsAreTriedAgainAndAShortWriteFails) {
+    constexpr DWORD GEN_FAILURE = 31;
+    const struct {
+        const char* name;
+        Injected once;
+        DWORD ending;
+    } cases[] = {
+        {"poll interrupted", {Call::POLL, -1, EINTR}, ERROR_SUCCESS},
+        {"read interrupted", {Call::READ, -1, EINTR}, ERROR_SUCCESS},
+        {"read finds nothing", {Call::READ, -1, EAGAIN}, ERROR_SUCCESS},
+        {"write interrupted", {Call::WRITE, -1, EINTR}, ERROR_SUCCESS},
+        {"write takes 10 bytes", {Call::WRITE, 10, 0}, GEN_FAILURE},
+        {"write finds the device gone", {Call::WRITE, -1, ENODEV}, ERROR_DEVICE_NOT_CONNECTED},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        {
+            std::lock_guard<std::mutex> guard(injected_lock);
+            injected = {test.once};
+        }
+        const bool writing = test.once.call == Call::WRITE;
+        std::uint8_t buffer[REPORT_SIZE] = {0, 42};
+        if (!writing) {
+            devicesends(7);
+        }
+        ASSERT_FALSE(writing ? WriteFile(device, buffer, REPORT_SIZE, nullptr, &io)
+                             : ReadFile(device, buffer, REPORT_SIZE, nullptr, &io));
+        ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+        DWORD transferred = 0;
+        const BOOL done = GetOverlappedResult(device, &io, &transferred, TRUE);
+        EXPECT_EQ(done ? ERROR_SUCCESS : GetLastError(), test.ending);
+        if (done) {
+            EXPECT_EQ(transferred, REPORT_SIZE);
+            std::uint8_t taken[REPORT_SIZE] = {};
+            if (writing) {
+                EXPECT_EQ(recv(peer, taken, sizeof taken, MSG_DONTWAIT),
+                          static_cast<ssize_t>(REPORT_SIZE));
+            }
+            EXPECT_EQ(writing ? taken[1] : buffer[1], writing ? 42 : 7);
+        }
+    }
+    std::uint8_t report[REPORT_SIZE] = {};
+    EXPECT_FALSE(WriteFile(device, report, REPORT_SIZE, nullptr, &io));
+    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED) << "a gone device stays gone";
+}
+
+// While a read is pending: a second read on the handle or on the event, and
+// reads and writes of a size no report has, are refused; a cancel for another
+// I/O context finds nothing; a 0 ms wait sees a report that came meanwhile.
+TEST_F(LinuxBackendReports, RefusesWhatWindowsRefusesWhileAReadIsPending) {
+    hidrawseams::open_node = [this](const char*, int) { return dup(node); };
+    const HANDLE second = CreateFileA("second", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    HANDLE other_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    OVERLAPPED other = iocontext(other_event);
+    std::uint8_t buffer[REPORT_SIZE + 1] = {}, more[REPORT_SIZE + 1] = {};
+    ASSERT_FALSE(ReadFile(device, buffer, REPORT_SIZE, nullptr, &io));
+    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+    const auto outcome = [](BOOL result) { return std::make_pair(result, GetLastError()); };
+    const struct {
+        const char* name;
+        std::pair<BOOL, DWORD> outcome;
+        DWORD error;
+    } refused[] = {
+        {"a second read", outcome(ReadFile(device, more, REPORT_SIZE, nullptr, &other)),
+         ERROR_INVALID_PARAMETER},
+        {"a read on the event", outcome(ReadFile(second, more, REPORT_SIZE, nullptr, &io)),
+         ERROR_INVALID_PARAMETER},
+        {"a 1-byte read", outcome(ReadFile(second, more, 1, nullptr, &other)),
+         ERROR_INVALID_PARAMETER},
+        {"a 65-byte write", outcome(WriteFile(device, more, REPORT_SIZE + 1, nullptr, &other)),
+         ERROR_INVALID_PARAMETER},
+        {"a cancel of another context", outcome(CancelIoEx(device, &other)), ERROR_NOT_FOUND},
+        {"a result without waiting", outcome(GetOverlappedResult(device, &io, nullptr, FALSE)),
+         ERROR_IO_INCOMPLETE},
+    };
+    for (const auto& test : refused) {
+        EXPECT_EQ(test.outcome, std::make_pair(FALSE, test.error)) << test.name;
+    }
+    devicesends(9);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    DWORD transferred = 0;
+    EXPECT_TRUE(GetOverlappedResult(device, &io, &transferred, FALSE));
+    EXPECT_EQ(buffer[1], 9);
+    CloseHandle(other_event);
+    CloseHandle(second);
+}
+
 // A hidraw write cannot be interrupted: a cancelled one is waited for until
 // it ends (here when the device goes; on a real one after the USB time-out).
 TEST_F(LinuxBackendReports, ACancelledWriteIsWaitedForUntilItEnds) {
@@ -479,6 +718,10 @@ TEST_F(LinuxBackendReports, ACancelledWriteIsWaitedForUntilItEnds) {
     ASSERT_FALSE(WriteFile(device, report, REPORT_SIZE, nullptr, &io));
     ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
     ASSERT_EQ(WaitForSingleObject(event, 20), WAIT_TIMEOUT);
+    OVERLAPPED other = iocontext(event);
+    EXPECT_FALSE(WriteFile(device, report, REPORT_SIZE, nullptr, &other));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << "a second write at once";
+    EXPECT_FALSE(CancelIoEx(device, &other)) << "a cancel for another context";
     ASSERT_TRUE(CancelIoEx(device, &io));
 
     const auto end_after = std::chrono::milliseconds(300);
