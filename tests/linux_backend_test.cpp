@@ -460,6 +460,106 @@ TEST_F(LinuxBackend, FindsTheTorvikByItsIdsAndVersion) {
     }
 }
 
+// The string descriptor as far as both its length byte and the transfer
+// reach, in whole code units; an answer too short or of another type is none.
+TEST_F(LinuxBackend, ControlTransferAnswersCutToTheirLengthAndType) {
+    HidrawEntry entry = torvikentry(0);
+    entry.interface_string.reset();
+    tree.add(entry);
+    hidrawseams::open_node = [&](const char* path, int flags) {
+        return open(path == tree.usbnode(entry) ? "/dev/null" : path, flags);
+    };
+    using Bytes = std::vector<std::uint8_t>;
+    const Bytes F = {'F', 0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA};
+    const struct {
+        const char* name;
+        Bytes answer;
+        int received;
+        std::optional<Bytes> text;
+    } cases[] = {
+        {"whole", {6, 3, 'F', 0, 'W', 0}, 6, Bytes{'F', 0, 'W', 0, 0, 0, 0xAA, 0xAA}},
+        {"one byte received", {6, 3, 'F', 0, 'W', 0}, 1, std::nullopt},
+        {"not a string descriptor", {6, 2, 'F', 0, 'W', 0}, 6, std::nullopt},
+        {"length byte 4", {4, 3, 'F', 0, 'W', 0}, 6, F},
+        {"4 bytes received", {6, 3, 'F', 0, 'W', 0}, 4, F},
+        {"odd length", {5, 3, 'F', 0, 'W', 0}, 5, F},
+        {"length byte 0", {0, 3, 'F', 0}, 4, Bytes{0, 0, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA}},
+    };
+    ASSERT_NE(opennode(0), INVALID_HANDLE_VALUE);
+    for (const auto& test : cases) {
+        hidrawseams::control = [&test](int, usbdevfs_ctrltransfer* transfer) {
+            static const Bytes languages = {4, 3, 0x09, 0x04};
+            const bool list = (transfer->wValue & 0xFF) == 0;
+            const Bytes& answer = list ? languages : test.answer;
+            std::memcpy(transfer->data, answer.data(), answer.size());
+            return list ? static_cast<int>(languages.size()) : test.received;
+        };
+        Bytes buffer(8, 0xAA);
+        EXPECT_EQ(HidD_GetIndexedString(device, 4, buffer.data(), 8) != FALSE,
+                  test.text.has_value())
+            << test.name;
+        EXPECT_EQ(buffer, test.text.value_or(Bytes(8, 0xAA))) << test.name;
+    }
+}
+
+// Which sysfs file holds string N comes from the raw descriptors after the
+// device's own: only the active configuration counts, and the walk stops at
+// a descriptor that is too short or runs past the end. The files below hold
+// "FW"; "inactive" is the HID interface's own, in configuration 1.
+TEST_F(LinuxBackend, StringFileFoundByWalkingTheActiveConfiguration) {
+    using Bytes = std::string;
+    const Bytes config1 = {9, 2, 0, 0, 1, 1, 0, 0, 0}, config2 = {9, 2, 0, 0, 1, 2, 0, 0, 0};
+    const Bytes marked1 = {9, 2, 0, 0, 1, 1, 4, 0, 0};
+    const Bytes interface4 = {9, 4, 0, 0, 1, 3, 0, 0, 4}, filler4 = {4, 0x30, 0, 0};
+    const struct {
+        const char* name;
+        unsigned index;
+        Bytes tail;
+        const char* active;
+        const char* file;
+        const char* text;  // nullptr: none
+    } cases[] = {
+        {"configuration 2's interface", 4, config1 + interface4 + config2 + interface4, "2",
+         "1-1:2.0/interface", "FW"},
+        {"an inactive configuration's string", 4, marked1 + config2, "2", "configuration", nullptr},
+        {"a zero-length descriptor", 4, Bytes{0, 0} + interface4, "1", "1-1:1.0/x", nullptr},
+        {"a descriptor past the end", 4, config1 + Bytes{12, 4, 0, 0, 1, 3, 0, 0, 4}, "1",
+         "1-1:1.0/x", nullptr},
+        {"a short configuration descriptor", 4, Bytes{6, 2, 0, 0, 1, 1} + filler4, "1",
+         "configuration", nullptr},
+        {"a short interface descriptor", 4, config1 + Bytes{8, 4, 0, 0, 1, 3, 0, 0} + filler4, "1",
+         "1-1:1.0/x", nullptr},
+        {"string 0, the language list", 0, config1, "1", "serial", nullptr},
+    };
+    unsigned number = 0;
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        HidrawEntry entry = torvikentry(number);
+        entry.interface_string = "inactive";
+        tree.add(entry);
+        const auto usb_dir = std::filesystem::canonical(tree.sysfs() + "/class/hidraw/hidraw" +
+                                                        std::to_string(number) + "/device/../..");
+        std::ifstream original(usb_dir / "descriptors", std::ios::binary);
+        Bytes raw(18, 0);
+        original.read(raw.data(), 18);
+        std::ofstream(usb_dir / "descriptors", std::ios::binary | std::ios::trunc)
+            << raw + test.tail;
+        std::ofstream(usb_dir / "bConfigurationValue", std::ios::trunc) << test.active << "\n";
+        std::filesystem::create_directories((usb_dir / test.file).parent_path());
+        std::ofstream(usb_dir / test.file, std::ios::trunc) << "FW\n";
+        ASSERT_NE(opennode(number++), INVALID_HANDLE_VALUE);
+        std::uint8_t buffer[4] = {};
+        EXPECT_EQ(HidD_GetIndexedString(device, test.index, buffer, sizeof buffer) != FALSE,
+                  test.text != nullptr);
+        if (test.text != nullptr) {
+            EXPECT_EQ(std::string({static_cast<char>(buffer[0]), static_cast<char>(buffer[2])}),
+                      test.text);
+        }
+        CloseHandle(device);
+        device = INVALID_HANDLE_VALUE;
+    }
+}
+
 // The one line the Linux program adds, and only for a Torvik.
 // A node that has vanished meanwhile (ENOENT) is no matter of permission.
 TEST_F(LinuxBackend, SaysWhenTheTorviksNodeMayNotBeOpened) {
