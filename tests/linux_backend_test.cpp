@@ -568,6 +568,9 @@ TEST_F(LinuxBackend, SaysWhenTheTorviksNodeMayNotBeOpened) {
     mouse.vendor_id = OTHER_VENDOR;
     tree.add(mouse);
     tree.add(torvikentry(2));
+    HidrawEntry sibling = torvikentry(3);  // the Torvik's maker, another product
+    sibling.product_id = TORVIK_PRODUCT_ID ^ 1;
+    tree.add(sibling);
     const std::string permission_line =
         "torvikupdate: no permission to open " + tree.dev() +
         "/hidraw2 (the Torvik): install the udev rule 70-torvik.rules as the README "
@@ -795,6 +798,8 @@ TEST_F(LinuxBackendReports, RefusesWhatWindowsRefusesWhileAReadIsPending) {
         {"a cancel of another context", outcome(CancelIoEx(device, &other)), ERROR_NOT_FOUND},
         {"a result without waiting", outcome(GetOverlappedResult(device, &io, nullptr, FALSE)),
          ERROR_IO_INCOMPLETE},
+        {"a result for no context", outcome(GetOverlappedResult(device, nullptr, nullptr, FALSE)),
+         ERROR_INVALID_PARAMETER},
     };
     for (const auto& test : refused) {
         EXPECT_EQ(test.outcome, std::make_pair(FALSE, test.error)) << test.name;
@@ -804,8 +809,32 @@ TEST_F(LinuxBackendReports, RefusesWhatWindowsRefusesWhileAReadIsPending) {
     DWORD transferred = 0;
     EXPECT_TRUE(GetOverlappedResult(device, &io, &transferred, FALSE));
     EXPECT_EQ(buffer[1], 9);
-    CloseHandle(other_event);
+    ASSERT_FALSE(ReadFile(second, more, REPORT_SIZE, nullptr, &other));
     CloseHandle(second);
+    EXPECT_EQ(WaitForSingleObject(other_event, 0), WAIT_OBJECT_0) << "closing ends the read";
+    EXPECT_EQ(other.Internal, ERROR_OPERATION_ABORTED);
+    CloseHandle(other_event);
+}
+
+// An event keeps its initial state until an operation starts on it; a read
+// pending when its event is closed, or when its device goes, ends.
+TEST_F(LinuxBackendReports, EventsAndPendingReadsEndAsOnWindows) {
+    std::uint8_t buffer[REPORT_SIZE];
+    HANDLE signalled = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    EXPECT_EQ(WaitForSingleObject(signalled, 0), WAIT_OBJECT_0) << "initially signalled";
+    OVERLAPPED first = iocontext(signalled);
+    ASSERT_FALSE(ReadFile(device, buffer, REPORT_SIZE, nullptr, &first));
+    EXPECT_EQ(WaitForSingleObject(signalled, 0), WAIT_TIMEOUT) << "reset as the read starts";
+    CloseHandle(signalled);
+    EXPECT_FALSE(ReadFile(device, buffer, REPORT_SIZE, nullptr, &io));
+    EXPECT_EQ(GetLastError(), ERROR_IO_PENDING) << "the read whose event was closed ended";
+    close(peer);
+    peer = -1;
+    EXPECT_EQ(WaitForSingleObject(event, 1000), WAIT_OBJECT_0) << "the device went";
+    EXPECT_FALSE(GetOverlappedResult(device, &io, nullptr, FALSE));
+    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
+    EXPECT_TRUE(ResetEvent(event));
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT) << "reset";
 }
 
 // A hidraw write cannot be interrupted: a cancelled one is waited for until
