@@ -518,6 +518,8 @@ TEST_F(LinuxBackend, StringFileFoundByWalkingTheActiveConfiguration) {
         const char* active;
         const char* file;
         const char* text;  // nullptr: none
+        std::uint8_t product_index = 2;
+        std::size_t device_bytes = 18;
     } cases[] = {
         {"configuration 2's interface", 4, config1 + interface4 + config2 + interface4, "2",
          "1-1:2.0/interface", "FW"},
@@ -530,12 +532,14 @@ TEST_F(LinuxBackend, StringFileFoundByWalkingTheActiveConfiguration) {
         {"a short interface descriptor", 4, config1 + Bytes{8, 4, 0, 0, 1, 3, 0, 0} + filler4, "1",
          "1-1:1.0/x", nullptr},
         {"string 0, the language list", 0, config1, "1", "serial", nullptr},
+        {"a device descriptor cut short", 4, "", "1", "product", nullptr, 4, 16},
     };
     unsigned number = 0;
     for (const auto& test : cases) {
         SCOPED_TRACE(test.name);
         HidrawEntry entry = torvikentry(number);
         entry.interface_string = "inactive";
+        entry.string_indices[PRODUCT_STRING] = test.product_index;
         tree.add(entry);
         const auto usb_dir = std::filesystem::canonical(tree.sysfs() + "/class/hidraw/hidraw" +
                                                         std::to_string(number) + "/device/../..");
@@ -543,7 +547,7 @@ TEST_F(LinuxBackend, StringFileFoundByWalkingTheActiveConfiguration) {
         Bytes raw(18, 0);
         original.read(raw.data(), 18);
         std::ofstream(usb_dir / "descriptors", std::ios::binary | std::ios::trunc)
-            << raw + test.tail;
+            << raw.substr(0, test.device_bytes) + test.tail;
         std::ofstream(usb_dir / "bConfigurationValue", std::ios::trunc) << test.active << "\n";
         std::filesystem::create_directories((usb_dir / test.file).parent_path());
         std::ofstream(usb_dir / test.file, std::ios::trunc) << "FW\n";
