@@ -413,6 +413,8 @@ TEST_F(LinuxBackend, StringFourThroughAControlTransferWhenSysfsHasNone) {
     hidrawseams::control = [&](int, usbdevfs_ctrltransfer* transfer) {
         asked.push_back(transfer->wValue);
         asked.push_back(transfer->wIndex);
+        // Without a time-out a device that does not answer would hold the search.
+        EXPECT_GT(transfer->timeout, 0u);
         static const std::uint8_t languages[] = {4, 3, 0x07, 0x04};  // German
         static const std::uint8_t marker[] = {6, 3, 'F', 0, 'W', 0};
         const bool list = (transfer->wValue & 0xFF) == 0;
@@ -785,6 +787,7 @@ TEST_F(LinuxBackendReports, RefusesWhatWindowsRefusesWhileAReadIsPending) {
     std::uint8_t buffer[REPORT_SIZE + 1] = {}, more[REPORT_SIZE + 1] = {};
     ASSERT_FALSE(ReadFile(device, buffer, REPORT_SIZE, nullptr, &io));
     ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+    EXPECT_EQ(io.Internal, 0x103u) << "STATUS_PENDING, which HasOverlappedIoCompleted reads";
     const auto outcome = [](BOOL result) { return std::make_pair(result, GetLastError()); };
     const struct {
         const char* name;
