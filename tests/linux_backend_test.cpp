@@ -7,6 +7,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/usbdevice_fs.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -15,7 +16,9 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -94,6 +97,58 @@ extern "C" int pthread_join(pthread_t thread, void** value) {
 
 namespace {
 
+// One result for the next read(2), write(2) or ppoll(2) of the device node
+// in place of the C library's; injected by the test, taken once.
+enum class Call { POLL, READ, WRITE };
+struct Injected {
+    Call call;
+    ssize_t result;
+    int error;
+};
+std::mutex injected_lock;
+std::vector<Injected> injected;
+int injected_node = -1;
+
+std::optional<Injected> takeinjected(Call call, int descriptor) {
+    std::lock_guard<std::mutex> guard(injected_lock);
+    for (auto at = injected.begin(); descriptor == injected_node && at != injected.end(); ++at) {
+        if (at->call == call) {
+            const Injected taken = *at;
+            injected.erase(at);
+            return taken;
+        }
+    }
+    return std::nullopt;
+}
+
+template <typename Result>
+Result giveinjected(const Injected& taken) {
+    errno = taken.error;
+    return static_cast<Result>(taken.result);
+}
+
+}  // namespace
+
+extern "C" ssize_t read(int descriptor, void* buffer, size_t size) {
+    static auto* const next = nextdefinition<decltype(read)>("read");
+    const auto taken = takeinjected(Call::READ, descriptor);
+    return taken ? giveinjected<ssize_t>(*taken) : next(descriptor, buffer, size);
+}
+
+extern "C" ssize_t write(int descriptor, const void* buffer, size_t size) {
+    static auto* const next = nextdefinition<decltype(write)>("write");
+    const auto taken = takeinjected(Call::WRITE, descriptor);
+    return taken ? giveinjected<ssize_t>(*taken) : next(descriptor, buffer, size);
+}
+
+extern "C" int ppoll(pollfd* watched, nfds_t count, const timespec* timeout, const sigset_t* mask) {
+    static auto* const next = nextdefinition<decltype(ppoll)>("ppoll");
+    const auto taken = count == 1 ? takeinjected(Call::POLL, watched->fd) : std::nullopt;
+    return taken ? giveinjected<int>(*taken) : next(watched, count, timeout, mask);
+}
+
+namespace {
+
 class LinuxBackend : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -123,10 +178,14 @@ class LinuxBackend : public ::testing::Test {
         return device;
     }
 
-    // The device paths the enumeration lists, in its order.
-    std::vector<std::string> listedpaths() {
+    static GUID hidclass() {
         GUID hid;
         HidD_GetHidGuid(&hid);
+        return hid;
+    }
+
+    // The device paths the enumeration lists, in its order.
+    std::vector<std::string> listedpaths(GUID hid = hidclass()) {
         HDEVINFO set =
             SetupDiGetClassDevsA(&hid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
         std::vector<std::string> paths;
@@ -158,9 +217,61 @@ TEST_F(LinuxBackend, ListsInterfacesInNumericOrder) {
         entry.number = number;
         tree.add(entry);
     }
+    for (const char* stray : {"hidraw", "hidraw3x"}) {  // not hidraw and a number
+        std::filesystem::create_directory(tree.sysfs() + "/class/hidraw/" + stray);
+    }
     EXPECT_EQ(listedpaths(),
               (std::vector<std::string>{tree.dev() + "/hidraw1", tree.dev() + "/hidraw2",
                                         tree.dev() + "/hidraw10"}));
+    GUID other = hidclass();
+    other.Data1 ^= 1;
+    EXPECT_EQ(listedpaths(other), std::vector<std::string>{}) << "another class's interfaces";
+}
+
+// What SetupAPI refuses: a record not of this set, a detail buffer too small
+// for the path, a size field other than the record type's, and a set that
+// is destroyed already.
+TEST_F(LinuxBackend, SetupApiRefusesRecordsAndBuffersWindowsRefuses) {
+    tree.add(torvikentry(0));
+    tree.add(torvikentry(1));
+    GUID hid = hidclass();
+    HDEVINFO set = SetupDiGetClassDevsA(&hid, nullptr, nullptr, DIGCF_DEVICEINTERFACE);
+    GUID other = hid;
+    other.Data1 ^= 1;
+    HDEVINFO empty = SetupDiGetClassDevsA(&other, nullptr, nullptr, DIGCF_DEVICEINTERFACE);
+    SP_DEVICE_INTERFACE_DATA never_listed = {}, first = {};
+    never_listed.cbSize = first.cbSize = sizeof first;
+    ASSERT_TRUE(SetupDiEnumDeviceInterfaces(set, nullptr, &hid, 0, &first));
+    DWORD size = 0;
+    SetupDiGetDeviceInterfaceDetailA(set, &first, nullptr, 0, &size, nullptr);
+    std::vector<char> record(size + 8);
+    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(record.data());
+    const DWORD record_size = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+    const struct {
+        const char* name;
+        HDEVINFO set;
+        SP_DEVICE_INTERFACE_DATA* data;
+        DWORD size, size_field, error;
+    } cases[] = {
+        {"a record never listed", set, &never_listed, size, record_size, ERROR_INVALID_PARAMETER},
+        {"a record of another set", empty, &first, size, record_size, ERROR_INVALID_PARAMETER},
+        {"a buffer one byte short", set, &first, size - 1, record_size, ERROR_INSUFFICIENT_BUFFER},
+        {"the buffer's size in the size field", set, &first, size, size, ERROR_INVALID_USER_BUFFER},
+    };
+    for (const auto& test : cases) {
+        detail->cbSize = test.size_field;
+        EXPECT_FALSE(SetupDiGetDeviceInterfaceDetailA(test.set, test.data, detail, test.size,
+                                                      nullptr, nullptr))
+            << test.name;
+        EXPECT_EQ(GetLastError(), test.error) << test.name;
+    }
+    detail->cbSize = record_size;
+    EXPECT_TRUE(SetupDiGetDeviceInterfaceDetailA(set, &first, detail, size, nullptr, nullptr));
+    EXPECT_EQ(detail->DevicePath, tree.dev() + "/hidraw0");
+    EXPECT_TRUE(SetupDiDestroyDeviceInfoList(empty));
+    EXPECT_TRUE(SetupDiDestroyDeviceInfoList(set));
+    EXPECT_FALSE(SetupDiDestroyDeviceInfoList(set)) << "destroyed twice";
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
 TEST_F(LinuxBackend, AttributesFromUeventAndTheUsbDevice) {
@@ -192,13 +303,42 @@ TEST_F(LinuxBackend, AttributesFromUeventAndTheUsbDevice) {
             EXPECT_EQ(attributes.ProductID, TORVIK_PRODUCT_ID);
             EXPECT_EQ(attributes.VersionNumber, test.version);
         }
+        std::uint8_t marker[8];
+        EXPECT_EQ(HidD_GetIndexedString(device, 4, marker, sizeof marker) != FALSE,
+                  test.readable && test.bus == 0x0003)
+            << "only a USB device has USB strings";
+        CloseHandle(device);
+        device = INVALID_HANDLE_VALUE;
+    }
+}
+
+// A sysfs file that does not hold what the kernel writes there makes the
+// attribute read fail: a number with something after it, an empty one, and
+// an ID line without all three fields.
+TEST_F(LinuxBackend, AttributesFailOnMalformedSysfsFiles) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"../../bcdDevice", "01x0\n"},
+        {"../../bcdDevice", "\n"},
+        {"uevent", "HID_ID=0003:000016C0\n"},
+    };
+    unsigned number = 0;
+    for (const auto& [file, text] : cases) {
+        SCOPED_TRACE(std::string(file) + ": " + text);
+        tree.add(torvikentry(number));
+        const auto hid_dir = std::filesystem::canonical(tree.sysfs() + "/class/hidraw/hidraw" +
+                                                        std::to_string(number) + "/device");
+        std::ofstream(hid_dir / file, std::ios::trunc) << text;
+        ASSERT_NE(opennode(number++), INVALID_HANDLE_VALUE);
+        HIDD_ATTRIBUTES attributes = {};
+        attributes.Size = sizeof attributes;
+        EXPECT_FALSE(HidD_GetAttributes(device, &attributes));
         CloseHandle(device);
         device = INVALID_HANDLE_VALUE;
     }
 }
 
 // String 4 into an 8-byte buffer, as the discovery reads it; 0xAA marks
-// bytes that must stay untouched.
+// bytes that must stay untouched, also the two after the buffer.
 TEST_F(LinuxBackend, StringFourFromSysfsCutToTheBufferOrEndedByZero) {
     struct Case {
         const char* text;
@@ -208,6 +348,10 @@ TEST_F(LinuxBackend, StringFourFromSysfsCutToTheBufferOrEndedByZero) {
         {"FW-BOOT 1.0", {'F', 0, 'W', 0, '-', 0, 'B', 0}},
         {"F", {'F', 0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA}},
         {"\xC3\xA9", {0xE9, 0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA}},  // UTF-8 in sysfs, UTF-16 out
+        {"\x7F", {0x7F, 0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA}},
+        {"\xE0\xA4\x85", {0x05, 0x09, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA}},
+        {"\xF0\x90\x80\x80", {0x00, 0xD8, 0x00, 0xDC, 0, 0, 0xAA, 0xAA}},  // a surrogate pair
+        {"\xF0\x9F\x98\x80", {0x3D, 0xD8, 0x00, 0xDE, 0, 0, 0xAA, 0xAA}},
     };
     unsigned number = 0;
     for (const Case& test : cases) {
@@ -216,9 +360,11 @@ TEST_F(LinuxBackend, StringFourFromSysfsCutToTheBufferOrEndedByZero) {
         entry.interface_string = test.text;
         tree.add(entry);
         ASSERT_NE(opennode(number++), INVALID_HANDLE_VALUE);
-        std::vector<std::uint8_t> buffer(8, 0xAA);
+        std::vector<std::uint8_t> buffer(8 + 2, 0xAA);  // two bytes beyond the buffer
         ASSERT_TRUE(HidD_GetIndexedString(device, 4, buffer.data(), 8));
-        EXPECT_EQ(buffer, test.expected);
+        std::vector<std::uint8_t> expected = test.expected;
+        expected.insert(expected.end(), {0xAA, 0xAA});
+        EXPECT_EQ(buffer, expected);
         CloseHandle(device);
         device = INVALID_HANDLE_VALUE;
     }
@@ -267,6 +413,8 @@ TEST_F(LinuxBackend, StringFourThroughAControlTransferWhenSysfsHasNone) {
     hidrawseams::control = [&](int, usbdevfs_ctrltransfer* transfer) {
         asked.push_back(transfer->wValue);
         asked.push_back(transfer->wIndex);
+        // Without a time-out a device that does not answer would hold the search.
+        EXPECT_GT(transfer->timeout, 0u);
         static const std::uint8_t languages[] = {4, 3, 0x07, 0x04};  // German
         static const std::uint8_t marker[] = {6, 3, 'F', 0, 'W', 0};
         const bool list = (transfer->wValue & 0xFF) == 0;
@@ -289,6 +437,135 @@ TEST_F(LinuxBackend, StringFourThroughAControlTransferWhenSysfsHasNone) {
     EXPECT_FALSE(HidD_GetIndexedString(device, 4, buffer.data(), 8));
 }
 
+// Each ID is compared with the whole int, and a version of 0 stands for any.
+TEST_F(LinuxBackend, FindsTheTorvikByItsIdsAndVersion) {
+    tree.add(torvikentry(0));  // version 0x0100
+    const struct {
+        const char* name;
+        int vendor_id, product_id, version;
+        bool found;
+    } cases[] = {
+        {"any version", TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID, ANY_VERSION, true},
+        {"its version", TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID, 0x0100, true},
+        {"another version", TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID, 0x0101, false},
+        {"vendor beyond 16 bits", TORVIK_VENDOR_ID + 0x10000, TORVIK_PRODUCT_ID, ANY_VERSION,
+         false},
+        {"product beyond 16 bits", TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID + 0x10000, ANY_VERSION,
+         false},
+    };
+    for (const auto& test : cases) {
+        const HANDLE found = connectToUSBHIDDevice(test.vendor_id, test.product_id, test.version);
+        EXPECT_EQ(found != INVALID_HANDLE_VALUE, test.found) << test.name;
+        if (found != INVALID_HANDLE_VALUE) {
+            CloseHandle(found);
+        }
+    }
+}
+
+// The string descriptor as far as both its length byte and the transfer
+// reach, in whole code units; an answer too short or of another type is none.
+TEST_F(LinuxBackend, ControlTransferAnswersCutToTheirLengthAndType) {
+    HidrawEntry entry = torvikentry(0);
+    entry.interface_string.reset();
+    tree.add(entry);
+    hidrawseams::open_node = [&](const char* path, int flags) {
+        return open(path == tree.usbnode(entry) ? "/dev/null" : path, flags);
+    };
+    using Bytes = std::vector<std::uint8_t>;
+    const Bytes F = {'F', 0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA};
+    const struct {
+        const char* name;
+        Bytes answer;
+        int received;
+        std::optional<Bytes> text;
+    } cases[] = {
+        {"whole", {6, 3, 'F', 0, 'W', 0}, 6, Bytes{'F', 0, 'W', 0, 0, 0, 0xAA, 0xAA}},
+        {"one byte received", {6, 3, 'F', 0, 'W', 0}, 1, std::nullopt},
+        {"not a string descriptor", {6, 2, 'F', 0, 'W', 0}, 6, std::nullopt},
+        {"length byte 4", {4, 3, 'F', 0, 'W', 0}, 6, F},
+        {"4 bytes received", {6, 3, 'F', 0, 'W', 0}, 4, F},
+        {"odd length", {5, 3, 'F', 0, 'W', 0}, 5, F},
+        {"length byte 0", {0, 3, 'F', 0}, 4, Bytes{0, 0, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA}},
+    };
+    ASSERT_NE(opennode(0), INVALID_HANDLE_VALUE);
+    for (const auto& test : cases) {
+        hidrawseams::control = [&test](int, usbdevfs_ctrltransfer* transfer) {
+            static const Bytes languages = {4, 3, 0x09, 0x04};
+            const bool list = (transfer->wValue & 0xFF) == 0;
+            const Bytes& answer = list ? languages : test.answer;
+            std::memcpy(transfer->data, answer.data(), answer.size());
+            return list ? static_cast<int>(languages.size()) : test.received;
+        };
+        Bytes buffer(8, 0xAA);
+        EXPECT_EQ(HidD_GetIndexedString(device, 4, buffer.data(), 8) != FALSE,
+                  test.text.has_value())
+            << test.name;
+        EXPECT_EQ(buffer, test.text.value_or(Bytes(8, 0xAA))) << test.name;
+    }
+}
+
+// Which sysfs file holds string N comes from the raw descriptors after the
+// device's own: only the active configuration counts, and the walk stops at
+// a descriptor that is too short or runs past the end. The files below hold
+// "FW"; "inactive" is the HID interface's own, in configuration 1.
+TEST_F(LinuxBackend, StringFileFoundByWalkingTheActiveConfiguration) {
+    using Bytes = std::string;
+    const Bytes config1 = {9, 2, 0, 0, 1, 1, 0, 0, 0}, config2 = {9, 2, 0, 0, 1, 2, 0, 0, 0};
+    const Bytes marked1 = {9, 2, 0, 0, 1, 1, 4, 0, 0};
+    const Bytes interface4 = {9, 4, 0, 0, 1, 3, 0, 0, 4}, filler4 = {4, 0x30, 0, 0};
+    const struct {
+        const char* name;
+        unsigned index;
+        Bytes tail;
+        const char* active;
+        const char* file;
+        const char* text;  // nullptr: none
+        std::uint8_t product_index = 2;
+        std::size_t device_bytes = 18;
+    } cases[] = {
+        {"configuration 2's interface", 4, config1 + interface4 + config2 + interface4, "2",
+         "1-1:2.0/interface", "FW"},
+        {"an inactive configuration's string", 4, marked1 + config2, "2", "configuration", nullptr},
+        {"a zero-length descriptor", 4, Bytes{0, 0} + interface4, "1", "1-1:1.0/x", nullptr},
+        {"a descriptor past the end", 4, config1 + Bytes{12, 4, 0, 0, 1, 3, 0, 0, 4}, "1",
+         "1-1:1.0/x", nullptr},
+        {"a short configuration descriptor", 4, Bytes{6, 2, 0, 0, 1, 1} + filler4, "1",
+         "configuration", nullptr},
+        {"a short interface descriptor", 4, config1 + Bytes{8, 4, 0, 0, 1, 3, 0, 0} + filler4, "1",
+         "1-1:1.0/x", nullptr},
+        {"string 0, the language list", 0, config1, "1", "serial", nullptr},
+        {"a device descriptor cut short", 4, "", "1", "product", nullptr, 4, 16},
+    };
+    unsigned number = 0;
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        HidrawEntry entry = torvikentry(number);
+        entry.interface_string = "inactive";
+        entry.string_indices[PRODUCT_STRING] = test.product_index;
+        tree.add(entry);
+        const auto usb_dir = std::filesystem::canonical(tree.sysfs() + "/class/hidraw/hidraw" +
+                                                        std::to_string(number) + "/device/../..");
+        std::ifstream original(usb_dir / "descriptors", std::ios::binary);
+        Bytes raw(18, 0);
+        original.read(raw.data(), 18);
+        std::ofstream(usb_dir / "descriptors", std::ios::binary | std::ios::trunc)
+            << raw.substr(0, test.device_bytes) + test.tail;
+        std::ofstream(usb_dir / "bConfigurationValue", std::ios::trunc) << test.active << "\n";
+        std::filesystem::create_directories((usb_dir / test.file).parent_path());
+        std::ofstream(usb_dir / test.file, std::ios::trunc) << "FW\n";
+        ASSERT_NE(opennode(number++), INVALID_HANDLE_VALUE);
+        std::uint8_t buffer[4] = {};
+        EXPECT_EQ(HidD_GetIndexedString(device, test.index, buffer, sizeof buffer) != FALSE,
+                  test.text != nullptr);
+        if (test.text != nullptr) {
+            EXPECT_EQ(std::string({static_cast<char>(buffer[0]), static_cast<char>(buffer[2])}),
+                      test.text);
+        }
+        CloseHandle(device);
+        device = INVALID_HANDLE_VALUE;
+    }
+}
+
 // The one line the Linux program adds, and only for a Torvik.
 // A node that has vanished meanwhile (ENOENT) is no matter of permission.
 TEST_F(LinuxBackend, SaysWhenTheTorviksNodeMayNotBeOpened) {
@@ -297,6 +574,9 @@ TEST_F(LinuxBackend, SaysWhenTheTorviksNodeMayNotBeOpened) {
     mouse.vendor_id = OTHER_VENDOR;
     tree.add(mouse);
     tree.add(torvikentry(2));
+    HidrawEntry sibling = torvikentry(3);  // the Torvik's maker, another product
+    sibling.product_id = TORVIK_PRODUCT_ID ^ 1;
+    tree.add(sibling);
     const std::string permission_line =
         "torvikupdate: no permission to open " + tree.dev() +
         "/hidraw2 (the Torvik): install the udev rule 70-torvik.rules as the README "
@@ -316,6 +596,33 @@ TEST_F(LinuxBackend, SaysWhenTheTorviksNodeMayNotBeOpened) {
     }
 }
 
+// Windows' codes for why a node could not be opened; a node that went away
+// is a device that is not connected.
+TEST_F(LinuxBackend, AFailedOpenGivesWindowsCodeForTheError) {
+    tree.add(torvikentry(0));
+    constexpr DWORD FILE_NOT_FOUND = 2, ACCESS_DENIED = 5, GEN_FAILURE = 31;
+    const std::pair<int, DWORD> cases[] = {
+        {ENOENT, FILE_NOT_FOUND},
+        {EACCES, ACCESS_DENIED},
+        {EPERM, ACCESS_DENIED},
+        {ENODEV, ERROR_DEVICE_NOT_CONNECTED},
+        {ENXIO, ERROR_DEVICE_NOT_CONNECTED},
+        {ESHUTDOWN, ERROR_DEVICE_NOT_CONNECTED},
+        {EPIPE, ERROR_DEVICE_NOT_CONNECTED},
+        {EIO, GEN_FAILURE},
+    };
+    for (const auto& [error, code] : cases) {
+        hidrawseams::open_node = [error = error](const char*, int) {
+            errno = error;
+            return -1;
+        };
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(opennode(0), INVALID_HANDLE_VALUE);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(GetLastError(), code) << std::strerror(error);
+    }
+}
+
 // A device node that is one end of a socket pair; the test holds the other,
 // the device's side.
 class LinuxBackendReports : public LinuxBackend {
@@ -328,6 +635,7 @@ class LinuxBackendReports : public LinuxBackend {
         ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET, 0, ends), 0);
         node = ends[0];
         peer = ends[1];
+        injected_node = node;
         hidrawseams::open_node = [this](const char*, int) { return node; };
         threads_before = unjoinedthreads();
         ASSERT_NE(opennode(0), INVALID_HANDLE_VALUE);
@@ -335,6 +643,7 @@ class LinuxBackendReports : public LinuxBackend {
         io = iocontext(event);
     }
     void TearDown() override {
+        injected_node = -1;
         CloseHandle(event);
         LinuxBackend::TearDown();
         EXPECT_EQ(unjoinedthreads(), threads_before) << "CloseHandle left a thread unjoined";
@@ -392,6 +701,19 @@ TEST_F(LinuxBackendReports, DiscardsTheQueuedReportsAndOnlyThose) {
     EXPECT_EQ(answer[1], 40);
 }
 
+// A device that never stops sending must not hold the update in the check:
+// it reads no deeper than STALE_REPORTS_MAX reports.
+TEST_F(LinuxBackendReports, DiscardsNoMoreThanSixtyFourReports) {
+    for (int first = 0; first < STALE_REPORTS_MAX + 2; ++first) {
+        devicesends(static_cast<std::uint8_t>(first));
+    }
+    discardstaleinput(device, &io, event);
+    devicesends(200);
+    std::uint8_t answer[REPORT_SIZE];
+    ASSERT_EQ(getresult(device, answer, &io, event), 1);
+    EXPECT_EQ(answer[1], STALE_REPORTS_MAX) << "the first report left queued";
+}
+
 TEST_F(LinuxBackendReports, AGoneDeviceFailsReadsAndWritesAtOnce) {
     close(peer);
     peer = -1;
@@ -404,6 +726,124 @@ TEST_F(LinuxBackendReports, AGoneDeviceFailsReadsAndWritesAtOnce) {
                                                               "signalled the event";
 }
 
+// A call interrupted by a signal, or a read that finds the report taken
+// after all (the node is non-blocking), is tried again; a write that takes
+// part of a report fails, and one that finds the device gone leaves it gone.
+TEST_F(LinuxBackendReports, InterruptedCallsAreTriedAgainAndAShortWriteFails) {
+    constexpr DWORD GEN_FAILURE = 31;
+    const struct {
+        const char* name;
+        Injected once;
+        DWORD ending;
+    } cases[] = {
+        {"poll interrupted", {Call::POLL, -1, EINTR}, ERROR_SUCCESS},
+        {"read interrupted", {Call::READ, -1, EINTR}, ERROR_SUCCESS},
+        {"read finds nothing", {Call::READ, -1, EAGAIN}, ERROR_SUCCESS},
+        {"write interrupted", {Call::WRITE, -1, EINTR}, ERROR_SUCCESS},
+        {"write takes 10 bytes", {Call::WRITE, 10, 0}, GEN_FAILURE},
+        {"write finds the device gone", {Call::WRITE, -1, ENODEV}, ERROR_DEVICE_NOT_CONNECTED},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        {
+            std::lock_guard<std::mutex> guard(injected_lock);
+            injected = {test.once};
+        }
+        const bool writing = test.once.call == Call::WRITE;
+        std::uint8_t buffer[REPORT_SIZE] = {0, 42};
+        if (!writing) {
+            devicesends(7);
+        }
+        ASSERT_FALSE(writing ? WriteFile(device, buffer, REPORT_SIZE, nullptr, &io)
+                             : ReadFile(device, buffer, REPORT_SIZE, nullptr, &io));
+        ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+        DWORD transferred = 0;
+        const BOOL done = GetOverlappedResult(device, &io, &transferred, TRUE);
+        EXPECT_EQ(done ? ERROR_SUCCESS : GetLastError(), test.ending);
+        if (done) {
+            EXPECT_EQ(transferred, REPORT_SIZE);
+            std::uint8_t taken[REPORT_SIZE] = {};
+            if (writing) {
+                EXPECT_EQ(recv(peer, taken, sizeof taken, MSG_DONTWAIT),
+                          static_cast<ssize_t>(REPORT_SIZE));
+            }
+            EXPECT_EQ(writing ? taken[1] : buffer[1], writing ? 42 : 7);
+        }
+    }
+    std::uint8_t report[REPORT_SIZE] = {};
+    EXPECT_FALSE(WriteFile(device, report, REPORT_SIZE, nullptr, &io));
+    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED) << "a gone device stays gone";
+}
+
+// While a read is pending: a second read on the handle or on the event, and
+// reads and writes of a size no report has, are refused; a cancel for another
+// I/O context finds nothing; a 0 ms wait sees a report that came meanwhile.
+TEST_F(LinuxBackendReports, RefusesWhatWindowsRefusesWhileAReadIsPending) {
+    hidrawseams::open_node = [this](const char*, int) { return dup(node); };
+    const HANDLE second = CreateFileA("second", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    HANDLE other_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    OVERLAPPED other = iocontext(other_event);
+    std::uint8_t buffer[REPORT_SIZE + 1] = {}, more[REPORT_SIZE + 1] = {};
+    ASSERT_FALSE(ReadFile(device, buffer, REPORT_SIZE, nullptr, &io));
+    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+    EXPECT_EQ(io.Internal, 0x103u) << "STATUS_PENDING, which HasOverlappedIoCompleted reads";
+    const auto outcome = [](BOOL result) { return std::make_pair(result, GetLastError()); };
+    const struct {
+        const char* name;
+        std::pair<BOOL, DWORD> outcome;
+        DWORD error;
+    } refused[] = {
+        {"a second read", outcome(ReadFile(device, more, REPORT_SIZE, nullptr, &other)),
+         ERROR_INVALID_PARAMETER},
+        {"a read on the event", outcome(ReadFile(second, more, REPORT_SIZE, nullptr, &io)),
+         ERROR_INVALID_PARAMETER},
+        {"a 1-byte read", outcome(ReadFile(second, more, 1, nullptr, &other)),
+         ERROR_INVALID_PARAMETER},
+        {"a 65-byte write", outcome(WriteFile(device, more, REPORT_SIZE + 1, nullptr, &other)),
+         ERROR_INVALID_PARAMETER},
+        {"a cancel of another context", outcome(CancelIoEx(device, &other)), ERROR_NOT_FOUND},
+        {"a result without waiting", outcome(GetOverlappedResult(device, &io, nullptr, FALSE)),
+         ERROR_IO_INCOMPLETE},
+        {"a result for no context", outcome(GetOverlappedResult(device, nullptr, nullptr, FALSE)),
+         ERROR_INVALID_PARAMETER},
+    };
+    for (const auto& test : refused) {
+        EXPECT_EQ(test.outcome, std::make_pair(FALSE, test.error)) << test.name;
+    }
+    devicesends(9);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    DWORD transferred = 0;
+    EXPECT_TRUE(GetOverlappedResult(device, &io, &transferred, FALSE));
+    EXPECT_EQ(buffer[1], 9);
+    ASSERT_FALSE(ReadFile(second, more, REPORT_SIZE, nullptr, &other));
+    CloseHandle(second);
+    EXPECT_EQ(WaitForSingleObject(other_event, 0), WAIT_OBJECT_0) << "closing ends the read";
+    EXPECT_EQ(other.Internal, ERROR_OPERATION_ABORTED);
+    CloseHandle(other_event);
+}
+
+// An event keeps its initial state until an operation starts on it; a read
+// pending when its event is closed, or when its device goes, ends.
+TEST_F(LinuxBackendReports, EventsAndPendingReadsEndAsOnWindows) {
+    std::uint8_t buffer[REPORT_SIZE];
+    HANDLE signalled = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    EXPECT_EQ(WaitForSingleObject(signalled, 0), WAIT_OBJECT_0) << "initially signalled";
+    OVERLAPPED first = iocontext(signalled);
+    ASSERT_FALSE(ReadFile(device, buffer, REPORT_SIZE, nullptr, &first));
+    EXPECT_EQ(WaitForSingleObject(signalled, 0), WAIT_TIMEOUT) << "reset as the read starts";
+    CloseHandle(signalled);
+    EXPECT_FALSE(ReadFile(device, buffer, REPORT_SIZE, nullptr, &io));
+    EXPECT_EQ(GetLastError(), ERROR_IO_PENDING) << "the read whose event was closed ended";
+    close(peer);
+    peer = -1;
+    EXPECT_EQ(WaitForSingleObject(event, 1000), WAIT_OBJECT_0) << "the device went";
+    EXPECT_FALSE(GetOverlappedResult(device, &io, nullptr, FALSE));
+    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
+    EXPECT_TRUE(ResetEvent(event));
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT) << "reset";
+}
+
 // A hidraw write cannot be interrupted: a cancelled one is waited for until
 // it ends (here when the device goes; on a real one after the USB time-out).
 TEST_F(LinuxBackendReports, ACancelledWriteIsWaitedForUntilItEnds) {
@@ -414,6 +854,10 @@ TEST_F(LinuxBackendReports, ACancelledWriteIsWaitedForUntilItEnds) {
     ASSERT_FALSE(WriteFile(device, report, REPORT_SIZE, nullptr, &io));
     ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
     ASSERT_EQ(WaitForSingleObject(event, 20), WAIT_TIMEOUT);
+    OVERLAPPED other = iocontext(event);
+    EXPECT_FALSE(WriteFile(device, report, REPORT_SIZE, nullptr, &other));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << "a second write at once";
+    EXPECT_FALSE(CancelIoEx(device, &other)) << "a cancel for another context";
     ASSERT_TRUE(CancelIoEx(device, &io));
 
     const auto end_after = std::chrono::milliseconds(300);

@@ -189,7 +189,9 @@ void drawsearch(Random& random, Schedule& schedule) {
         interface.can_open = kind != 1;
         interface.vendor_id ^= kind == 2 ? 0x100 : 0;
         interface.product_id ^= kind == 3 ? 1 : 0;
-        interface.string4 = kind == 4 ? u"Torvik 2.3" : kind == 5 ? u"F" : interface.string4;
+        // Kind 4: a first code unit other than 'F', before a second one that is 'W' or not.
+        const std::u16string unmarked = index % 2 == 0 ? u"Torvik 2.3" : u"fW-BOOT";
+        interface.string4 = kind == 4 ? unmarked : kind == 5 ? u"F" : interface.string4;
         if (kind == 6) {
             interface.string4.reset();
         }
