@@ -77,10 +77,6 @@ TEST_P(Exchange, TriesUntilAnOperationCompletesWithinItsWait) {
 INSTANTIATE_TEST_SUITE_P(Exchange, Exchange, ::testing::ValuesIn(CASES),
                          [](const auto& info) { return std::string(info.param.name); });
 
-}  // namespace
-
-namespace {
-
 // A block that does not fit the frame is refused whole: nothing is sent and
 // nothing printed.
 TEST_F(SimBusTest, Flash2kRefusesABlockLongerThanTheFrameCarries) {
