@@ -417,7 +417,7 @@ TEST_F(LinuxBackend, StringFourThroughAControlTransferWhenSysfsHasNone) {
         {"4 bytes received", {6, 3, 'F', 0, 'W', 0}, 4, F},
         {"odd length", {5, 3, 'F', 0, 'W', 0}, 5, F},
         {"length byte 0", {0, 3, 'F', 0}, 4, Bytes{0, 0, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA}},
-        {"stalled", {}, -1, std::nullopt},
+        {"stalled", {6, 3, 'F', 0, 'W', 0}, -1, std::nullopt},
     };
     ASSERT_NE(opennode(0), INVALID_HANDLE_VALUE);
     for (const auto& test : cases) {
