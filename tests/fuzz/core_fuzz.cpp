@@ -12,7 +12,8 @@
 //   3 FAULT     kind, block number (2), count (0x80 and up: always), ms
 //               (2): added to the faults; a held write's chunk is ms % 36
 //   4 START     the device starts over with the faults added so far
-//   5 CLOCK     ms (2) more pass
+//   5 CHUNK     block number (2), chunk index, fill: one chunk report,
+//               its marker right, its index any
 //   6 SETTINGS  ack delay (2), write time (2), unplug, unplug after (2)
 //   7 IMAGES    the images are read back from storage
 // Storage is four static blocks, reset by forgetting which block each holds,
@@ -163,6 +164,15 @@ void sendblock(Run& run) {
     }
 }
 
+void sendchunk(Run& run) {
+    const uint16_t block = run.input.word();
+    const uint8_t chunk = run.input.byte();
+    uint8_t report[REPORT_BYTES] = {
+        0, 'F', '*', static_cast<uint8_t>(block & 0xFF), static_cast<uint8_t>(block >> 8), chunk};
+    std::memset(report + 6, run.input.byte(), CHUNK_BYTES);
+    write(run, report);
+}
+
 void addfault(Input& input) {
     const uint8_t kind = input.byte() % 4;
     const uint16_t block = input.word();
@@ -218,7 +228,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 core.start(faults, {&storage, slot, find});
                 break;
             case 5:
-                run.now += run.input.word();
+                sendchunk(run);
                 break;
             case 6:
                 faults.ack_delay_ms = run.input.word();
