@@ -12,8 +12,6 @@
 
 namespace optionvalues {
 
-static_assert(ALL == devicecore::ALWAYS, "'all' means every time");
-
 enum class FaultOption { NOT_ONE, TAKEN, MALFORMED };
 
 // --no-ack, --wrong-ack, --late-ack, --ack-delay and --unplug-after; NOT_ONE

@@ -8,12 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/bootloader_core.h"
+
 namespace optionvalues {
 
+// The device core's bounds: a device that is handed faults from outside
+// refuses any beyond what these options set.
 // A count that means "every time".
-constexpr int ALL = -1;
+constexpr int ALL = devicecore::ALWAYS;
+constexpr unsigned long MAX_COUNT = devicecore::MAX_FAULT_COUNT;
 constexpr unsigned long MAX_BLOCK = 0xFFFF;
-constexpr unsigned long MAX_MS = 86400000;  // a day
+constexpr unsigned long MAX_MS = devicecore::MAX_FAULT_MS;
 
 // A whole number in [0, maximum], decimal or 0x-hex.
 inline bool parsenumber(const std::string& text, unsigned long maximum, unsigned long& value) {
@@ -29,14 +34,14 @@ inline bool parsenumber(const std::string& text, unsigned long maximum, unsigned
     return errno == 0 && *end == '\0' && value <= maximum;
 }
 
-// A count of at most a million, or "all" (ALL).
+// A count of at most MAX_COUNT, or "all" (ALL).
 inline bool parsecount(const std::string& text, int& count) {
     if (text == "all") {
         count = ALL;
         return true;
     }
     unsigned long value = 0;
-    if (!parsenumber(text, 1000000, value)) {
+    if (!parsenumber(text, MAX_COUNT, value)) {
         return false;
     }
     count = static_cast<int>(value);

@@ -30,9 +30,33 @@ struct Reset {
     Firmware firmware;
 };
 
-// Input: Reset. The device starts over as if just switched on, running that
-// firmware, with those faults: nothing stored, counts zero, no report queued.
+// Input: Reset, or none for the bootloader without faults. The device starts
+// over as if just switched on, running that firmware, with those faults:
+// nothing stored, counts zero, no report queued. A Reset that the control
+// program cannot make (see acceptreset) fails with STATUS_INVALID_PARAMETER
+// and leaves the device as it was.
 constexpr unsigned long IOCTL_VIRTUAL_TORVIK_RESET = controlcode(0x800);
+
+// Takes a reset request's input into `reset`: none (length 0) for the
+// bootloader without faults, else exactly a Reset. The input is the
+// caller's, so it is copied first and the copy checked: faults within what
+// the fault options set, one of the two firmwares. False, for a request to
+// refuse, when it is anything else: nothing is mended, as a mended reset
+// would run a device the caller did not ask for.
+inline bool acceptreset(const void* input, size_t length, Reset& reset) {
+    if (length != 0 && (length != sizeof(Reset) || input == nullptr)) {
+        return false;
+    }
+    // Byte by byte: a Reset from outside may hold a bool that is neither
+    // true nor false, which only its bytes may be read as.
+    const auto* from = static_cast<const unsigned char*>(input);
+    auto* to = reinterpret_cast<unsigned char*>(&reset);
+    for (size_t i = 0; i < sizeof(Reset); ++i) {
+        to[i] = length == 0 ? 0 : from[i];
+    }
+    return devicecore::faultsvalid(reset.faults) &&
+           (reset.firmware == Firmware::BOOTLOADER || reset.firmware == Firmware::NORMAL);
+}
 // Output: Status.
 constexpr unsigned long IOCTL_VIRTUAL_TORVIK_STATUS = controlcode(0x801);
 // Input: the block number as uint16_t. Output: the block's BLOCK_BYTES as

@@ -40,7 +40,9 @@ bool useone(int& count) {
     if (count == 0) {
         return false;
     }
-    if (count != ALWAYS) {
+    // Only a positive count is used up: a negative one other than ALWAYS
+    // would run down into an overflow.
+    if (count > 0) {
         --count;
     }
     return true;
@@ -48,7 +50,7 @@ bool useone(int& count) {
 
 // The first entry for the block that still applies, used up; nullptr if none.
 BlockFault* takeone(FaultList<BlockFault>& list, uint16_t block) {
-    for (size_t i = 0; i < list.used; ++i) {
+    for (size_t i = 0; i < list.inuse(); ++i) {
         BlockFault& fault = list.entries[i];
         if (fault.block == block && useone(fault.count)) {
             return &fault;
@@ -91,7 +93,49 @@ size_t copyrun(const BlockStorage& storage, uint16_t first, uint32_t last, size_
     return offset;
 }
 
+bool countvalid(int count) {
+    return count == ALWAYS || (count >= 0 && count <= MAX_FAULT_COUNT);
+}
+
+bool msvalid(Millis ms) {
+    return ms >= 0 && ms <= MAX_FAULT_MS;
+}
+
+bool entryvalid(const BlockFault& fault) {
+    return countvalid(fault.count) && msvalid(fault.ms);
+}
+
+bool entryvalid(const WriteHold& hold) {
+    return countvalid(hold.count) && hold.chunk < CHUNKS &&
+           (hold.ms == FOREVER || msvalid(hold.ms));
+}
+
+template <typename Entry>
+bool listvalid(const FaultList<Entry>& list) {
+    if (list.used > FAULT_ENTRIES) {
+        return false;
+    }
+    for (size_t i = 0; i < list.used; ++i) {
+        if (!entryvalid(list.entries[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Reading a bool whose byte is neither 0 nor 1 is undefined: its byte is
+// read instead.
+bool boolbytevalid(const bool& flag) {
+    return *reinterpret_cast<const unsigned char*>(&flag) <= 1;
+}
+
 }  // namespace
+
+bool faultsvalid(const Faults& faults) {
+    return listvalid(faults.no_ack) && listvalid(faults.wrong_ack) && listvalid(faults.late_ack) &&
+           listvalid(faults.held_writes) && msvalid(faults.ack_delay_ms) &&
+           msvalid(faults.write_ms) && boolbytevalid(faults.unplug);
+}
 
 void Bootloader::start(const Faults& faults, BlockStorage storage) {
     faults_ = faults;
@@ -123,7 +167,7 @@ uint16_t Bootloader::checksum(const uint8_t data[BLOCK_BYTES]) {
 
 Millis Bootloader::writeheld(const uint8_t report[REPORT_BYTES]) {
     if (haschunkmarker(report) && !isrestart(report)) {
-        for (size_t i = 0; i < faults_.held_writes.used; ++i) {
+        for (size_t i = 0; i < faults_.held_writes.inuse(); ++i) {
             WriteHold& hold = faults_.held_writes.entries[i];
             if (hold.block == blocknumber(report) && hold.chunk == report[CHUNK_INDEX_OFFSET] &&
                 useone(hold.count)) {

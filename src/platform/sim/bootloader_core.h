@@ -60,6 +60,11 @@ constexpr int ALWAYS = -1;
 // A write held this long is never taken: it ends only when cancelled.
 constexpr Millis FOREVER = -1;
 constexpr size_t FAULT_ENTRIES = 256;
+// The largest count and time a fault option sets (tools/option_values.h
+// takes them from here). Faults can come from outside the program, through
+// the virtual Torvik's control device: faultsvalid() holds them to these.
+constexpr int MAX_FAULT_COUNT = 1000000;
+constexpr Millis MAX_FAULT_MS = 86400000;  // a day
 
 struct BlockFault {
     uint16_t block;
@@ -80,11 +85,16 @@ struct FaultList {
     size_t used;
 
     bool add(const Entry& entry) {
-        if (used == FAULT_ENTRIES) {
+        if (used >= FAULT_ENTRIES) {
             return false;
         }
         entries[used++] = entry;
         return true;
+    }
+
+    // The entries in use, never past the array, whatever `used` says.
+    size_t inuse() const {
+        return used < FAULT_ENTRIES ? used : FAULT_ENTRIES;
     }
 };
 
@@ -100,6 +110,13 @@ struct Faults {
     bool unplug;  // gone once the acknowledgement of `unplug_after` is read
     uint16_t unplug_after;
 };
+
+// Whether every fault lies within what the fault options set: each list's
+// `used` within FAULT_ENTRIES, each count ALWAYS or 0 to MAX_FAULT_COUNT,
+// each time 0 to MAX_FAULT_MS (a held write's also FOREVER), each held
+// chunk one of a block's, and `unplug` a bool's 0 or 1. Only such faults may
+// reach start() from a caller the device does not trust.
+bool faultsvalid(const Faults& faults);
 
 // Where stored blocks go: the caller's memory, found by block number.
 struct BlockStorage {
