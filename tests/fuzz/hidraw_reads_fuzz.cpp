@@ -74,7 +74,8 @@ void programreads(FieldInput& input, Queue& queue, HANDLE device, OVERLAPPED* io
     std::memcpy(expected + 1, sent.data(), shown);
     queue.reports.pop_front();
     require(std::memcmp(answer, expected, REPORT_SIZE) == 0);
-    isacknowledgement(answer, block);
+    // Judged here for what it reads; flash2k_fuzz.cpp checks the verdicts.
+    (void)isacknowledgement(answer, block);
 }
 
 }  // namespace
