@@ -35,6 +35,8 @@ shift
 }
 
 LINGER=600
+# shellcheck source=cmake/wine-prefix.sh
+. "$(dirname "$0")/wine-prefix.sh"
 
 WINEPREFIX=$prefix
 # No debug channels: Wine's messages would mix with the program's stderr.
@@ -60,12 +62,14 @@ mkdir -p "$prefix"
 # closed for every program started here, so no server keeps it.
 exec 9>"$prefix.lock"
 flock 9
+healprefix "$prefix" 9>&- || true
 if wineserver -p"$LINGER" </dev/null >/dev/null 2>&1 9>&-; then
     # A new server: start the services (and create the prefix the first time).
     if ! wineboot -i </dev/null >/dev/null 2>&1 9>&-; then
         echo "$0: wineboot -i failed in $prefix" >&2
         exit 125
     fi
+    recordinstallation "$prefix"
 else
     # Status 2: a server is already running for this prefix, and its
     # services with it. Anything else is a failure to start one.

@@ -53,6 +53,8 @@ done
 }
 
 LINGER=600
+# shellcheck source=cmake/wine-prefix.sh
+. "$(dirname "$0")/../../cmake/wine-prefix.sh"
 # Wine wants the prefix as an absolute path.
 mkdir -p "$prefix"
 prefix=$(cd "$prefix" && pwd)
@@ -91,6 +93,7 @@ startwine() {
         init=
         [ -f "$prefix/system.reg" ] || init=-i
         WINEDEBUG=-all,warn+debugstr wineboot $init </dev/null >>"$log" 2>&1 9>&-
+        [ -z "$init" ] || recordinstallation "$prefix"
     elif [ "$status" -ne 2 ]; then
         echo "$0: wineserver -p$LINGER failed with status $status in $prefix" >&2
         exit 125
@@ -128,6 +131,9 @@ removedevice() {
 
 exec 9>"$prefix.lock"
 flock 9
+if healprefix "$prefix" 9>&-; then
+    echo "$0: $prefix was made by another Wine installation: made anew" >>"$log"
+fi
 startwine
 for driver in virtual-torvik virtual-torvik-collection; do
     installed=$prefix/drive_c/windows/system32/drivers/$driver.sys
