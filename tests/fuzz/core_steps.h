@@ -1,0 +1,246 @@
+// The steps a host can take against the device core, for the fuzz targets
+// that run it (core_fuzz.cpp, control_fuzz.cpp).
+//
+// The input is a list of steps, each an operation byte and its operands (a
+// step cut short by the input's end gets zeros). The operation byte's low
+// three bits say what the step does; its other five are milliseconds that
+// pass before it.
+//   0 REPORT    64 bytes: a report written as it is
+//   1 BLOCK     block number (2), fill, damage: a whole block's 36 chunk
+//               reports with its checksum; damage 0 sends it intact, else
+//               its bits break one chunk (see sendblock)
+//   2 DELIVER   the host reads the last acknowledgement
+//   3 FAULT     kind, block number (2), count (0x80 and up: always), ms
+//               (2): added to the faults; a held write's chunk is ms % 36
+//   4 START     the device starts over with the faults added so far
+//   5 CHUNK     block number (2), chunk index, fill: one chunk report,
+//               its marker right, its index any
+//   6 SETTINGS  ack delay (2), write time (2), unplug, unplug after (2)
+//   7 IMAGES    the images are read back from storage
+// Storage is four static blocks, reset by forgetting which block each holds,
+// and a run takes at most COSTLY_STEPS_MAX of the steps that go through
+// whole blocks, BLOCK and IMAGES (later ones are skipped), so that a run
+// costs microseconds however long its input.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "field_input.h"
+#include "device/bootloader_core.h"
+
+namespace coresteps {
+
+using namespace devicecore;
+
+constexpr size_t SLOTS = 4;
+constexpr size_t IMAGE_CAPACITY = 3 * BLOCK_BYTES;
+constexpr int COSTLY_STEPS_MAX = 8;
+
+struct Storage {
+    uint16_t numbers[SLOTS];
+    uint8_t blocks[SLOTS][BLOCK_BYTES];
+    size_t used;
+};
+
+// Static, and large: one of each for the process, reset for every run.
+inline Storage storage;
+inline Faults faults;
+inline Bootloader core;
+inline uint8_t image[IMAGE_CAPACITY];
+
+inline uint8_t* slot(void* context, uint16_t block) {
+    auto* room = static_cast<Storage*>(context);
+    for (size_t i = 0; i < room->used; ++i) {
+        if (room->numbers[i] == block) {
+            return room->blocks[i];
+        }
+    }
+    if (room->used == SLOTS) {
+        return nullptr;
+    }
+    room->numbers[room->used] = block;
+    return room->blocks[room->used++];
+}
+
+inline const uint8_t* find(const void* context, uint16_t block) {
+    const auto* room = static_cast<const Storage*>(context);
+    for (size_t i = 0; i < room->used; ++i) {
+        if (room->numbers[i] == block) {
+            return room->blocks[i];
+        }
+    }
+    return nullptr;
+}
+
+struct Run {
+    FieldInput input;
+    Millis now;
+    uint8_t acknowledgement[REPORT_BYTES];
+    int costly_steps;
+};
+
+inline void resetfaults() {
+    faults.no_ack.used = 0;
+    faults.wrong_ack.used = 0;
+    faults.late_ack.used = 0;
+    faults.held_writes.used = 0;
+    faults.ack_delay_ms = 0;
+    faults.write_ms = 0;
+    faults.unplug = false;
+    faults.unplug_after = 0;
+}
+
+inline Outcome write(Run& run, const uint8_t report[REPORT_BYTES]) {
+    const Millis held = core.writeheld(report);
+    require(held >= 0 || held == FOREVER);
+    const Outcome outcome = core.take(report, run.now);
+    // An acknowledgement is due after the chunk that completed its block.
+    require(!outcome.acknowledge ||
+            (outcome.taken == Taken::STORED && outcome.acknowledge_at >= run.now));
+    if (outcome.acknowledge) {
+        const uint16_t acknowledged =
+            static_cast<uint16_t>(outcome.acknowledgement[3] | (outcome.acknowledgement[4] << 8));
+        require(acknowledged == outcome.block ||
+                acknowledged == static_cast<uint16_t>(outcome.block - 1));
+        std::memcpy(run.acknowledgement, outcome.acknowledgement, REPORT_BYTES);
+    }
+    return outcome;
+}
+
+// Whether a costly step may run: the run's budget is not spent.
+inline bool costlystep(Run& run) {
+    return ++run.costly_steps <= COSTLY_STEPS_MAX;
+}
+
+// Damage's bits: the low six pick the chunk (modulo 36); 0x40 flips a byte
+// of it, else the chunk is left out.
+inline void sendblock(Run& run) {
+    const uint16_t block = run.input.word();
+    const uint8_t fill = run.input.byte();
+    const uint8_t damage = run.input.byte();
+    if (!costlystep(run)) {
+        return;
+    }
+    uint8_t frame[FRAME_BYTES] = {};
+    for (size_t i = 0; i < BLOCK_BYTES; ++i) {
+        frame[i] = static_cast<uint8_t>(fill + i);
+    }
+    const uint16_t sum = Bootloader::checksum(frame);
+    frame[BLOCK_BYTES] = static_cast<uint8_t>(sum & 0xFF);
+    frame[BLOCK_BYTES + 1] = static_cast<uint8_t>(sum >> 8);
+    const size_t broken = (damage & 0x3F) % CHUNKS;
+    Outcome outcome = {};
+    for (size_t chunk = 0; chunk < CHUNKS; ++chunk) {
+        uint8_t report[REPORT_BYTES] = {0,
+                                        'F',
+                                        '*',
+                                        static_cast<uint8_t>(block & 0xFF),
+                                        static_cast<uint8_t>(block >> 8),
+                                        static_cast<uint8_t>(chunk)};
+        std::memcpy(report + 6, frame + chunk * CHUNK_BYTES, CHUNK_BYTES);
+        if (damage != 0 && chunk == broken) {
+            if ((damage & 0x40) == 0) {
+                continue;
+            }
+            report[6] ^= 0x01;
+        }
+        outcome = write(run, report);
+    }
+    // A block sent whole and intact is stored, or refused for want of room.
+    if (damage == 0) {
+        require(outcome.taken == Taken::STORED || outcome.taken == Taken::NO_ROOM);
+        if (outcome.taken == Taken::STORED) {
+            const uint8_t* stored = find(&storage, block);
+            require(stored != nullptr && std::memcmp(stored, frame, BLOCK_BYTES) == 0);
+        }
+    }
+}
+
+inline void sendchunk(Run& run) {
+    const uint16_t block = run.input.word();
+    const uint8_t chunk = run.input.byte();
+    uint8_t report[REPORT_BYTES] = {
+        0, 'F', '*', static_cast<uint8_t>(block & 0xFF), static_cast<uint8_t>(block >> 8), chunk};
+    std::memset(report + 6, run.input.byte(), CHUNK_BYTES);
+    write(run, report);
+}
+
+inline void addfault(FieldInput& input) {
+    const uint8_t kind = input.byte() % 4;
+    const uint16_t block = input.word();
+    const uint8_t times = input.byte();
+    const int count = times >= 0x80 ? ALWAYS : times;
+    const Millis ms = input.word();
+    switch (kind) {
+        case 0:
+            faults.no_ack.add({block, count, ms});
+            break;
+        case 1:
+            faults.wrong_ack.add({block, count, ms});
+            break;
+        case 2:
+            faults.late_ack.add({block, count, ms});
+            break;
+        default:
+            faults.held_writes.add(
+                {block, static_cast<uint8_t>(ms % CHUNKS), count, ms == 0xFFFF ? FOREVER : ms});
+            break;
+    }
+}
+
+// Runs the input's steps against the core as started with `faults`.
+inline void runsteps(FieldInput input) {
+    storage.used = 0;
+    Run run = {input, 0, {}, 0};
+    core.start(faults, {&storage, slot, find});
+    while (!run.input.done()) {
+        const uint8_t operation = run.input.byte();
+        run.now += operation >> 3;
+        switch (operation & 0x07) {
+            case 0: {
+                uint8_t report[REPORT_BYTES];
+                for (uint8_t& byte : report) {
+                    byte = run.input.byte();
+                }
+                write(run, report);
+                break;
+            }
+            case 1:
+                sendblock(run);
+                break;
+            case 2:
+                core.delivered(run.acknowledgement);
+                break;
+            case 3:
+                addfault(run.input);
+                break;
+            case 4:
+                core.start(faults, {&storage, slot, find});
+                break;
+            case 5:
+                sendchunk(run);
+                break;
+            case 6:
+                faults.ack_delay_ms = run.input.word();
+                faults.write_ms = run.input.word();
+                faults.unplug = run.input.byte() & 1;
+                faults.unplug_after = run.input.word();
+                break;
+            default: {
+                if (!costlystep(run)) {
+                    break;
+                }
+                const BlockStorage access = {&storage, slot, find};
+                // Neither image can be longer than what is stored.
+                constexpr size_t STORED_MAX = SLOTS * BLOCK_BYTES;
+                require(fpgaimage(access, image, sizeof image) <= STORED_MAX);
+                require(mcuimage(access, image, sizeof image) <= STORED_MAX);
+                break;
+            }
+        }
+    }
+}
+
+}  // namespace coresteps

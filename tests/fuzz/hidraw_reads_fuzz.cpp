@@ -1,0 +1,122 @@
+// Whatever a device sends as input reports, of any length, as the Linux
+// backend reads them from hidraw and the program judges them: getresult,
+// discardstaleinput and isacknowledgement over the real ReadFile.
+//
+// The node is one end of a SOCK_SEQPACKET socket pair, which keeps each
+// report whole and cuts one longer than the read as hidraw does; the
+// harness is the device on the other end. The input is a list of steps:
+//   even byte    the device sends a report: a length byte (0 counts as 1),
+//                then its bytes
+//   odd byte b   the program reads: b & 2 discards what waits first; then,
+//                if a report waits, a getresult judged against the block
+//                number (2 bytes)
+// The backend waits in real time for a report that is not there, and for
+// a device that is gone, so the harness reads only when one waits.
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <poll.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <deque>
+#include <string>
+
+#include "field_input.h"
+#include "hid/exchange.h"
+#include "torvik-sim/hidraw_seams.h"
+#include "protocol/reports.h"
+
+namespace {
+
+// What hidraw hands over of a report: at most one read's worth.
+constexpr std::size_t HIDRAW_READ_BYTES = REPORT_SIZE;
+
+int node = -1;
+
+bool waiting(int descriptor) {
+    pollfd watched = {descriptor, POLLIN, 0};
+    return poll(&watched, 1, 0) > 0 && (watched.revents & POLLIN);
+}
+
+// The reports on their way, as the device sent them.
+struct Queue {
+    std::deque<std::string> reports;
+};
+
+// A discard reads what waits, at most STALE_REPORTS_MAX reports.
+void discard(Queue& queue, HANDLE device, OVERLAPPED* io, HANDLE event) {
+    discardstaleinput(device, io, event);
+    for (int report = 0; report < STALE_REPORTS_MAX && !queue.reports.empty(); ++report) {
+        queue.reports.pop_front();
+    }
+}
+
+// The program sees the report ID 0, then the report as far as hidraw's read
+// and the program's buffer reach, then the zeros it cleared the buffer to.
+void programreads(FieldInput& input, Queue& queue, HANDLE device, OVERLAPPED* io, HANDLE event,
+                  std::uint8_t step) {
+    if (step & 2) {
+        discard(queue, device, io, event);
+    }
+    const std::uint16_t block = input.word();
+    require(waiting(node) == !queue.reports.empty());
+    if (queue.reports.empty()) {
+        return;
+    }
+    std::uint8_t answer[REPORT_SIZE];
+    std::memset(answer, 0xA5, sizeof answer);
+    require(getresult(device, answer, io, event) == 1);
+    std::uint8_t expected[REPORT_SIZE] = {};
+    const std::string& sent = queue.reports.front();
+    const std::size_t shown = std::min({sent.size(), HIDRAW_READ_BYTES, REPORT_SIZE - 1});
+    std::memcpy(expected + 1, sent.data(), shown);
+    queue.reports.pop_front();
+    require(std::memcmp(answer, expected, REPORT_SIZE) == 0);
+    // Judged here for what it reads; flash2k_fuzz.cpp checks the verdicts.
+    (void)isacknowledgement(answer, block);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    std::signal(SIGPIPE, SIG_IGN);  // the device's side may be gone; hidraw has no such signal
+    hidrawseams::open_node = [](const char*, int) { return node; };
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    int ends[2];
+    require(socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) == 0);
+    node = ends[0];
+    const int peer = ends[1];
+    HANDLE device = CreateFileA("/dev/hidraw0", GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OVERLAPPED, nullptr);
+    require(device != INVALID_HANDLE_VALUE);
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    OVERLAPPED io = iocontext(event);
+
+    FieldInput input{data, size};
+    Queue queue;
+    while (!input.done()) {
+        const std::uint8_t step = input.byte();
+        if ((step & 1) == 0) {
+            std::string report = input.field();
+            if (report.empty()) {
+                report.push_back('\0');  // a read of nothing is hidraw's sign of a device gone
+            }
+            // A full queue drops the report, as hidraw's does.
+            if (send(peer, report.data(), report.size(), MSG_DONTWAIT) >= 0) {
+                queue.reports.push_back(report);
+            }
+        } else {
+            programreads(input, queue, device, &io, event, step);
+        }
+    }
+    close(peer);
+    CloseHandle(event);
+    CloseHandle(device);  // closes the node
+    return 0;
+}

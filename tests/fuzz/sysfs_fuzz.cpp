@@ -1,0 +1,119 @@
+// The Linux backend reading what a USB device wrote: the sysfs files the
+// kernel fills from its descriptors and strings, and the answers to the
+// string requests made through usbfs. A malicious device chooses all of them.
+//
+// The input, each field a length byte and that many bytes:
+//   index (1 byte), buffer size (1 byte, in bytes), then the fields uevent,
+//   descriptors, bConfigurationValue, bcdDevice, busnum, devnum,
+//   manufacturer, product, serial, configuration, interface, and the
+//   answers to the two control transfers (string 0, then string `index`;
+//   an empty field is a failed transfer).
+// The tree is laid out once (tools/torvik-sim/sysfs_tree.cpp) under /dev/shm where it
+// can be; a run rewrites its files, opens the node, asks for the
+// attributes and the indexed string into a buffer of exactly that size
+// (AddressSanitizer sees any byte written past it), and closes it.
+#include <fcntl.h>
+#include <linux/usbdevice_fs.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "field_input.h"
+#include "torvik-sim/hidraw_seams.h"
+#include "platform/platform.h"
+#include "torvik-sim/sysfs_tree.h"
+
+namespace {
+
+constexpr std::size_t CONTROL_ANSWERS = 2;
+
+struct Paths {
+    std::string hid_dir, usb_dir, interface_dir, node;
+};
+
+SysfsTree* tree;
+Paths paths;
+std::string answers[CONTROL_ANSWERS];
+std::size_t answered;
+
+void overwrite(const std::string& path, const std::string& text) {
+    const int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    require(file >= 0);
+    require(write(file, text.data(), text.size()) == static_cast<ssize_t>(text.size()));
+    close(file);
+}
+
+// The device's answer to a control transfer, as usbfs hands it over: at
+// most the transfer's length.
+int answer(int, usbdevfs_ctrltransfer* transfer) {
+    if (answered == CONTROL_ANSWERS || answers[answered].empty()) {
+        ++answered;
+        errno = EPIPE;
+        return -1;
+    }
+    const std::string& bytes = answers[answered++];
+    const std::size_t length = std::min<std::size_t>(bytes.size(), transfer->wLength);
+    std::memcpy(transfer->data, bytes.data(), length);
+    return static_cast<int>(length);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    if (access("/dev/shm", W_OK) == 0) {
+        setenv("TMPDIR", "/dev/shm", 1);
+    }
+    tree = new SysfsTree;  // left for the process's end: libFuzzer may exit anywhere
+    HidrawEntry entry;
+    entry.vendor_id = 0x29A3;
+    entry.product_id = 0x0006;
+    tree->add(entry);
+    const std::string usb = tree->sysfs() + "/devices/pci0000:00/usb1/1-1";
+    paths = {usb + "/1-1:1.0/0003:29A3:0006.0001", usb, usb + "/1-1:1.0", tree->dev() + "/hidraw0"};
+    hidrawseams::setroots(tree->sysfs(), tree->dev());
+    hidrawseams::open_node = [](const char*, int flags) { return open("/dev/null", flags); };
+    hidrawseams::control = answer;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FieldInput input{data, size};
+    const unsigned index = input.byte();
+    const std::size_t buffer_size = input.byte();
+    const std::pair<const std::string&, const char*> files[] = {
+        {paths.hid_dir, "uevent"},
+        {paths.usb_dir, "descriptors"},
+        {paths.usb_dir, "bConfigurationValue"},
+        {paths.usb_dir, "bcdDevice"},
+        {paths.usb_dir, "busnum"},
+        {paths.usb_dir, "devnum"},
+        {paths.usb_dir, "manufacturer"},
+        {paths.usb_dir, "product"},
+        {paths.usb_dir, "serial"},
+        {paths.usb_dir, "configuration"},
+        {paths.interface_dir, "interface"},
+    };
+    for (const auto& [directory, name] : files) {
+        overwrite(directory + "/" + name, input.field());
+    }
+    for (std::string& bytes : answers) {
+        bytes = input.field();
+    }
+    answered = 0;
+
+    HANDLE device = CreateFileA(paths.node.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OVERLAPPED, nullptr);
+    require(device != INVALID_HANDLE_VALUE);
+    HIDD_ATTRIBUTES attributes = {};
+    attributes.Size = sizeof attributes;
+    HidD_GetAttributes(device, &attributes);
+    const auto buffer = std::make_unique<std::uint8_t[]>(buffer_size);
+    HidD_GetIndexedString(device, index, buffer.get(), static_cast<ULONG>(buffer_size));
+    CloseHandle(device);
+    return 0;
+}
