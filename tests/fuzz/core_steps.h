@@ -26,6 +26,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 #include "field_input.h"
 #include "device/bootloader_core.h"
@@ -50,20 +51,6 @@ inline Faults faults;
 inline Bootloader core;
 inline uint8_t image[IMAGE_CAPACITY];
 
-inline uint8_t* slot(void* context, uint16_t block) {
-    auto* room = static_cast<Storage*>(context);
-    for (size_t i = 0; i < room->used; ++i) {
-        if (room->numbers[i] == block) {
-            return room->blocks[i];
-        }
-    }
-    if (room->used == SLOTS) {
-        return nullptr;
-    }
-    room->numbers[room->used] = block;
-    return room->blocks[room->used++];
-}
-
 inline const uint8_t* find(const void* context, uint16_t block) {
     const auto* room = static_cast<const Storage*>(context);
     for (size_t i = 0; i < room->used; ++i) {
@@ -74,23 +61,26 @@ inline const uint8_t* find(const void* context, uint16_t block) {
     return nullptr;
 }
 
+inline uint8_t* slot(void* context, uint16_t block) {
+    auto* room = static_cast<Storage*>(context);
+    if (const uint8_t* stored = find(room, block)) {
+        return const_cast<uint8_t*>(stored);
+    }
+    if (room->used == SLOTS) {
+        return nullptr;
+    }
+    room->numbers[room->used] = block;
+    return room->blocks[room->used++];
+}
+
+constexpr BlockStorage ACCESS = {&storage, slot, find};
+
 struct Run {
     FieldInput input;
     Millis now;
     uint8_t acknowledgement[REPORT_BYTES];
     int costly_steps;
 };
-
-inline void resetfaults() {
-    faults.no_ack.used = 0;
-    faults.wrong_ack.used = 0;
-    faults.late_ack.used = 0;
-    faults.held_writes.used = 0;
-    faults.ack_delay_ms = 0;
-    faults.write_ms = 0;
-    faults.unplug = false;
-    faults.unplug_after = 0;
-}
 
 inline Outcome write(Run& run, const uint8_t report[REPORT_BYTES]) {
     const Millis held = core.writeheld(report);
@@ -109,9 +99,9 @@ inline Outcome write(Run& run, const uint8_t report[REPORT_BYTES]) {
     return outcome;
 }
 
-// Whether a costly step may run: the run's budget is not spent.
-inline bool costlystep(Run& run) {
-    return ++run.costly_steps <= COSTLY_STEPS_MAX;
+inline void chunkheader(uint8_t report[REPORT_BYTES], uint16_t block, uint8_t chunk) {
+    const uint8_t header[] = {0, 'F', '*', uint8_t(block & 0xFF), uint8_t(block >> 8), chunk};
+    std::memcpy(report, header, sizeof header);
 }
 
 // Damage's bits: the low six pick the chunk (modulo 36); 0x40 flips a byte
@@ -120,7 +110,7 @@ inline void sendblock(Run& run) {
     const uint16_t block = run.input.word();
     const uint8_t fill = run.input.byte();
     const uint8_t damage = run.input.byte();
-    if (!costlystep(run)) {
+    if (++run.costly_steps > COSTLY_STEPS_MAX) {
         return;
     }
     uint8_t frame[FRAME_BYTES] = {};
@@ -133,12 +123,8 @@ inline void sendblock(Run& run) {
     const size_t broken = (damage & 0x3F) % CHUNKS;
     Outcome outcome = {};
     for (size_t chunk = 0; chunk < CHUNKS; ++chunk) {
-        uint8_t report[REPORT_BYTES] = {0,
-                                        'F',
-                                        '*',
-                                        static_cast<uint8_t>(block & 0xFF),
-                                        static_cast<uint8_t>(block >> 8),
-                                        static_cast<uint8_t>(chunk)};
+        uint8_t report[REPORT_BYTES] = {};
+        chunkheader(report, block, static_cast<uint8_t>(chunk));
         std::memcpy(report + 6, frame + chunk * CHUNK_BYTES, CHUNK_BYTES);
         if (damage != 0 && chunk == broken) {
             if ((damage & 0x40) == 0) {
@@ -161,8 +147,8 @@ inline void sendblock(Run& run) {
 inline void sendchunk(Run& run) {
     const uint16_t block = run.input.word();
     const uint8_t chunk = run.input.byte();
-    uint8_t report[REPORT_BYTES] = {
-        0, 'F', '*', static_cast<uint8_t>(block & 0xFF), static_cast<uint8_t>(block >> 8), chunk};
+    uint8_t report[REPORT_BYTES] = {};
+    chunkheader(report, block, chunk);
     std::memset(report + 6, run.input.byte(), CHUNK_BYTES);
     write(run, report);
 }
@@ -173,34 +159,25 @@ inline void addfault(FieldInput& input) {
     const uint8_t times = input.byte();
     const int count = times >= 0x80 ? ALWAYS : times;
     const Millis ms = input.word();
-    switch (kind) {
-        case 0:
-            faults.no_ack.add({block, count, ms});
-            break;
-        case 1:
-            faults.wrong_ack.add({block, count, ms});
-            break;
-        case 2:
-            faults.late_ack.add({block, count, ms});
-            break;
-        default:
-            faults.held_writes.add(
-                {block, static_cast<uint8_t>(ms % CHUNKS), count, ms == 0xFFFF ? FOREVER : ms});
-            break;
+    FaultList<BlockFault>* const lists[] = {&faults.no_ack, &faults.wrong_ack, &faults.late_ack};
+    if (kind < std::size(lists)) {
+        lists[kind]->add({block, count, ms});
+    } else {
+        faults.held_writes.add(
+            {block, static_cast<uint8_t>(ms % CHUNKS), count, ms == 0xFFFF ? FOREVER : ms});
     }
 }
 
-// Runs the input's steps against the core as started with `faults`.
 inline void runsteps(FieldInput input) {
     storage.used = 0;
     Run run = {input, 0, {}, 0};
-    core.start(faults, {&storage, slot, find});
+    core.start(faults, ACCESS);
     while (!run.input.done()) {
         const uint8_t operation = run.input.byte();
         run.now += operation >> 3;
         switch (operation & 0x07) {
             case 0: {
-                uint8_t report[REPORT_BYTES];
+                uint8_t report[REPORT_BYTES] = {};
                 for (uint8_t& byte : report) {
                     byte = run.input.byte();
                 }
@@ -217,7 +194,7 @@ inline void runsteps(FieldInput input) {
                 addfault(run.input);
                 break;
             case 4:
-                core.start(faults, {&storage, slot, find});
+                core.start(faults, ACCESS);
                 break;
             case 5:
                 sendchunk(run);
@@ -229,14 +206,12 @@ inline void runsteps(FieldInput input) {
                 faults.unplug_after = run.input.word();
                 break;
             default: {
-                if (!costlystep(run)) {
+                if (++run.costly_steps > COSTLY_STEPS_MAX) {
                     break;
                 }
-                const BlockStorage access = {&storage, slot, find};
                 // Neither image can be longer than what is stored.
-                constexpr size_t STORED_MAX = SLOTS * BLOCK_BYTES;
-                require(fpgaimage(access, image, sizeof image) <= STORED_MAX);
-                require(mcuimage(access, image, sizeof image) <= STORED_MAX);
+                require(fpgaimage(ACCESS, image, sizeof image) <= sizeof storage.blocks);
+                require(mcuimage(ACCESS, image, sizeof image) <= sizeof storage.blocks);
                 break;
             }
         }

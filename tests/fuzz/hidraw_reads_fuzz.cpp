@@ -30,49 +30,31 @@
 
 namespace {
 
-// What hidraw hands over of a report: at most one read's worth.
-constexpr std::size_t HIDRAW_READ_BYTES = REPORT_SIZE;
-
 int node = -1;
-
-bool waiting(int descriptor) {
-    pollfd watched = {descriptor, POLLIN, 0};
-    return poll(&watched, 1, 0) > 0 && (watched.revents & POLLIN);
-}
-
-// The reports on their way, as the device sent them.
-struct Queue {
-    std::deque<std::string> reports;
-};
-
-// A discard reads what waits, at most STALE_REPORTS_MAX reports.
-void discard(Queue& queue, HANDLE device, OVERLAPPED* io, HANDLE event) {
-    discardstaleinput(device, io, event);
-    for (int report = 0; report < STALE_REPORTS_MAX && !queue.reports.empty(); ++report) {
-        queue.reports.pop_front();
-    }
-}
 
 // The program sees the report ID 0, then the report as far as hidraw's read
 // and the program's buffer reach, then the zeros it cleared the buffer to.
-void programreads(FieldInput& input, Queue& queue, HANDLE device, OVERLAPPED* io, HANDLE event,
-                  std::uint8_t step) {
+// A discard reads what waits, at most STALE_REPORTS_MAX reports.
+void programreads(FieldInput& input, std::deque<std::string>& queue, HANDLE device, OVERLAPPED* io,
+                  HANDLE event, std::uint8_t step) {
     if (step & 2) {
-        discard(queue, device, io, event);
+        discardstaleinput(device, io, event);
+        queue.erase(queue.begin(),
+                    queue.begin() + std::min<std::size_t>(queue.size(), STALE_REPORTS_MAX));
     }
     const std::uint16_t block = input.word();
-    require(waiting(node) == !queue.reports.empty());
-    if (queue.reports.empty()) {
+    pollfd watched = {node, POLLIN, 0};
+    require((poll(&watched, 1, 0) > 0 && (watched.revents & POLLIN)) == !queue.empty());
+    if (queue.empty()) {
         return;
     }
     std::uint8_t answer[REPORT_SIZE];
     std::memset(answer, 0xA5, sizeof answer);
     require(getresult(device, answer, io, event) == 1);
     std::uint8_t expected[REPORT_SIZE] = {};
-    const std::string& sent = queue.reports.front();
-    const std::size_t shown = std::min({sent.size(), HIDRAW_READ_BYTES, REPORT_SIZE - 1});
-    std::memcpy(expected + 1, sent.data(), shown);
-    queue.reports.pop_front();
+    const std::string& sent = queue.front();
+    std::memcpy(expected + 1, sent.data(), std::min(sent.size(), REPORT_SIZE - 1));
+    queue.pop_front();
     require(std::memcmp(answer, expected, REPORT_SIZE) == 0);
     // Judged here for what it reads; flash2k_fuzz.cpp checks the verdicts.
     (void)isacknowledgement(answer, block);
@@ -99,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     OVERLAPPED io = iocontext(event);
 
     FieldInput input{data, size};
-    Queue queue;
+    std::deque<std::string> queue;
     while (!input.done()) {
         const std::uint8_t step = input.byte();
         if ((step & 1) == 0) {
@@ -109,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             // A full queue drops the report, as hidraw's does.
             if (send(peer, report.data(), report.size(), MSG_DONTWAIT) >= 0) {
-                queue.reports.push_back(report);
+                queue.push_back(report);
             }
         } else {
             programreads(input, queue, device, &io, event, step);

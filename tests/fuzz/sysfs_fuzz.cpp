@@ -20,7 +20,6 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "field_input.h"
 #include "torvik-sim/hidraw_seams.h"
@@ -31,12 +30,13 @@ namespace {
 
 constexpr std::size_t CONTROL_ANSWERS = 2;
 
-struct Paths {
-    std::string hid_dir, usb_dir, interface_dir, node;
-};
+// After the HID device's uevent, in the USB device's directory.
+constexpr const char* FILES[] = {"descriptors",   "bConfigurationValue", "bcdDevice", "busnum",
+                                 "devnum",        "manufacturer",        "product",   "serial",
+                                 "configuration", "1-1:1.0/interface"};
 
-SysfsTree* tree;
-Paths paths;
+SysfsTree* tree;  // left for the process's end: libFuzzer may exit anywhere
+std::string usb_dir, node;
 std::string answers[CONTROL_ANSWERS];
 std::size_t answered;
 
@@ -67,13 +67,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (access("/dev/shm", W_OK) == 0) {
         setenv("TMPDIR", "/dev/shm", 1);
     }
-    tree = new SysfsTree;  // left for the process's end: libFuzzer may exit anywhere
+    tree = new SysfsTree;
     HidrawEntry entry;
     entry.vendor_id = 0x29A3;
     entry.product_id = 0x0006;
     tree->add(entry);
-    const std::string usb = tree->sysfs() + "/devices/pci0000:00/usb1/1-1";
-    paths = {usb + "/1-1:1.0/0003:29A3:0006.0001", usb, usb + "/1-1:1.0", tree->dev() + "/hidraw0"};
+    usb_dir = tree->sysfs() + "/devices/pci0000:00/usb1/1-1/";
+    node = tree->dev() + "/hidraw0";
     hidrawseams::setroots(tree->sysfs(), tree->dev());
     hidrawseams::open_node = [](const char*, int flags) { return open("/dev/null", flags); };
     hidrawseams::control = answer;
@@ -84,30 +84,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FieldInput input{data, size};
     const unsigned index = input.byte();
     const std::size_t buffer_size = input.byte();
-    const std::pair<const std::string&, const char*> files[] = {
-        {paths.hid_dir, "uevent"},
-        {paths.usb_dir, "descriptors"},
-        {paths.usb_dir, "bConfigurationValue"},
-        {paths.usb_dir, "bcdDevice"},
-        {paths.usb_dir, "busnum"},
-        {paths.usb_dir, "devnum"},
-        {paths.usb_dir, "manufacturer"},
-        {paths.usb_dir, "product"},
-        {paths.usb_dir, "serial"},
-        {paths.usb_dir, "configuration"},
-        {paths.interface_dir, "interface"},
-    };
-    for (const auto& [directory, name] : files) {
-        overwrite(directory + "/" + name, input.field());
+    overwrite(usb_dir + "1-1:1.0/0003:29A3:0006.0001/uevent", input.field());
+    for (const char* file : FILES) {
+        overwrite(usb_dir + file, input.field());
     }
     for (std::string& bytes : answers) {
         bytes = input.field();
     }
     answered = 0;
 
-    HANDLE device = CreateFileA(paths.node.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_OVERLAPPED, nullptr);
+    HANDLE device =
+        CreateFileA(node.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     require(device != INVALID_HANDLE_VALUE);
     HIDD_ATTRIBUTES attributes = {};
     attributes.Size = sizeof attributes;
