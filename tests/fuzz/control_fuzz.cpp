@@ -1,21 +1,18 @@
-// The virtual Torvik's reset request as the driver takes it: any bytes a
-// program sends with IOCTL_VIRTUAL_TORVIK_RESET go to acceptreset, and a
-// request it accepts starts the device core with those faults, which then
-// takes the host's reports (core_steps.h). A check too weak lets through
-// faults that the core then trips over, which AddressSanitizer or UBSan
-// report (a count or a time that overflows, a bool that is not one).
+// The virtual Torvik's reset request: any bytes sent with
+// IOCTL_VIRTUAL_TORVIK_RESET go to acceptreset, and an accepted request
+// starts the device core with its faults, which then takes the host's steps
+// (core_steps.h), where faults let through wrongly are ASan or UBSan
+// findings.
 //
 // The input's first byte says how the request is made:
-//   0xFF      the rest of the input, as it is and of its length
-//   0xFE      no input at all (length 0)
-//   N         a Reset's size of zeros with N patches, then the host's
-//             steps. A patch is an offset (2 bytes, modulo the size) and a
-//             kind: below 0x80 a length (modulo 17) and that many bytes;
-//             else a number from EDGES (index: 1 byte) written in 8 bytes
-//             (kind & 0x40) or 4, low byte first.
-// A Reset is 16 KB, larger than libFuzzer's inputs usually grow, so the
-// patches let a short input set any field of it; the numbers let one byte
-// change a count or a time into one at or past the bounds.
+//   0xFF   the rest of the input, as it is
+//   0xFE   no input at all (length 0)
+//   N      a Reset's size of zeros with N patches, then the steps. A patch is
+//          an offset (2 bytes, modulo the size) and a kind: below 0x80 a
+//          length (modulo 17) and that many bytes; else a number from EDGES
+//          (index: 1 byte) plus kind & 1, in 8 bytes (kind & 0x40) or 4, low
+//          byte first: a short input so sets any field of the 16 KB Reset to
+//          a count or a time at or past the bounds.
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -25,28 +22,16 @@
 
 namespace {
 
+using namespace devicecore;
+
 constexpr std::uint8_t RAW = 0xFF;
 constexpr std::uint8_t EMPTY = 0xFE;
 constexpr std::size_t PATCH_MAX = 16;
 constexpr std::uint8_t NUMBER_PATCH = 0x80;
 constexpr std::uint8_t WIDE_NUMBER = 0x40;
-constexpr std::int64_t EDGES[] = {0,
-                                  1,
-                                  2,
-                                  1500,
-                                  2500,
-                                  devicecore::ALWAYS,
-                                  -2,
-                                  INT32_MIN,
-                                  INT32_MAX,
-                                  INT64_MIN,
-                                  INT64_MAX,
-                                  devicecore::FAULT_ENTRIES,
-                                  devicecore::FAULT_ENTRIES + 1,
-                                  devicecore::MAX_FAULT_COUNT,
-                                  devicecore::MAX_FAULT_COUNT + 1,
-                                  devicecore::MAX_FAULT_MS,
-                                  devicecore::MAX_FAULT_MS + 1};
+constexpr std::int64_t EDGES[] = {
+    0,         1,         2,         1500,      2500,          ALWAYS,          -2,
+    INT32_MIN, INT32_MAX, INT64_MIN, INT64_MAX, FAULT_ENTRIES, MAX_FAULT_COUNT, MAX_FAULT_MS};
 
 unsigned char request[sizeof(virtualtorvik::Reset)];
 virtualtorvik::Reset reset;
@@ -63,7 +48,8 @@ void patchrequest(FieldInput& input, std::uint8_t patches) {
         const std::size_t offset = input.word() % sizeof request;
         const std::uint8_t kind = input.byte();
         if (kind & NUMBER_PATCH) {
-            const auto number = static_cast<std::uint64_t>(EDGES[input.byte() % std::size(EDGES)]);
+            const auto number =
+                static_cast<std::uint64_t>(EDGES[input.byte() % std::size(EDGES)]) + (kind & 1);
             const std::size_t width = (kind & WIDE_NUMBER) ? 8 : 4;
             for (std::size_t i = 0; i < width; ++i) {
                 put(offset + i, static_cast<std::uint8_t>(number >> (8 * i)));

@@ -1,25 +1,18 @@
-// The steps a host can take against the device core, for the fuzz targets
-// that run it (core_fuzz.cpp, control_fuzz.cpp).
-//
-// The input is a list of steps, each an operation byte and its operands (a
-// step cut short by the input's end gets zeros). The operation byte's low
-// three bits say what the step does; its other five are milliseconds that
-// pass before it.
-//   0 REPORT    64 bytes: a report written as it is
-//   1 BLOCK     block number (2), fill, damage: a whole block's 36 chunk
-//               reports with its checksum; damage 0 sends it intact, else
-//               its bits break one chunk (see sendblock)
-//   2 DELIVER   the host reads the last acknowledgement
-//   3 FAULT     kind, block number (2), count (0x80 and up: always), ms
-//               (2): added to the faults; a held write's chunk is ms % 36
-//   4 START     the device starts over with the faults added so far
-//   5 CHUNK     block number (2), chunk index, fill: one chunk report,
-//               its marker right, its index any
-//   6 SETTINGS  ack delay (2), write time (2), unplug, unplug after (2)
-//   7 IMAGES    the images are read back from storage
-// Storage is four static blocks, reset by forgetting which block each holds,
-// and a run takes at most COSTLY_STEPS_MAX of the steps that go through
-// whole blocks, BLOCK and IMAGES (later ones are skipped), so that a run
+// The steps a host can take against the device core (core_fuzz.cpp,
+// control_fuzz.cpp): each an operation byte, its low three bits the step and
+// its other five the milliseconds that pass before it, then its operands
+// (zeros past the input's end).
+//   0, 5 REPORT  64 bytes: a report written as it is
+//   1 BLOCK      block number (2), fill, damage: a block's 36 chunk reports
+//                and checksum; damage's low six bits pick a chunk (modulo
+//                36) that 0x40 flips a byte of, else leaves out (0: intact)
+//   2 DELIVER    the host reads the last acknowledgement
+//   3 FAULT      kind, block number (2), count (0x80 and up: always), ms
+//                (2); a held write's chunk is ms % 36
+//   4 START      the device starts over with the faults added so far
+//   6 SETTINGS   ack delay (2), write time (2), unplug, unplug after (2)
+//   7 IMAGES     the images are read back from storage
+// A run takes at most COSTLY_STEPS_MAX BLOCK and IMAGES steps, so that it
 // costs microseconds however long its input.
 #pragma once
 
@@ -99,13 +92,6 @@ inline Outcome write(Run& run, const uint8_t report[REPORT_BYTES]) {
     return outcome;
 }
 
-inline void chunkheader(uint8_t report[REPORT_BYTES], uint16_t block, uint8_t chunk) {
-    const uint8_t header[] = {0, 'F', '*', uint8_t(block & 0xFF), uint8_t(block >> 8), chunk};
-    std::memcpy(report, header, sizeof header);
-}
-
-// Damage's bits: the low six pick the chunk (modulo 36); 0x40 flips a byte
-// of it, else the chunk is left out.
 inline void sendblock(Run& run) {
     const uint16_t block = run.input.word();
     const uint8_t fill = run.input.byte();
@@ -121,10 +107,11 @@ inline void sendblock(Run& run) {
     frame[BLOCK_BYTES] = static_cast<uint8_t>(sum & 0xFF);
     frame[BLOCK_BYTES + 1] = static_cast<uint8_t>(sum >> 8);
     const size_t broken = (damage & 0x3F) % CHUNKS;
+    const uint8_t low = block & 0xFF;
+    const uint8_t high = block >> 8;
     Outcome outcome = {};
     for (size_t chunk = 0; chunk < CHUNKS; ++chunk) {
-        uint8_t report[REPORT_BYTES] = {};
-        chunkheader(report, block, static_cast<uint8_t>(chunk));
+        uint8_t report[REPORT_BYTES] = {0, 'F', '*', low, high, static_cast<uint8_t>(chunk)};
         std::memcpy(report + 6, frame + chunk * CHUNK_BYTES, CHUNK_BYTES);
         if (damage != 0 && chunk == broken) {
             if ((damage & 0x40) == 0) {
@@ -142,15 +129,6 @@ inline void sendblock(Run& run) {
             require(stored != nullptr && std::memcmp(stored, frame, BLOCK_BYTES) == 0);
         }
     }
-}
-
-inline void sendchunk(Run& run) {
-    const uint16_t block = run.input.word();
-    const uint8_t chunk = run.input.byte();
-    uint8_t report[REPORT_BYTES] = {};
-    chunkheader(report, block, chunk);
-    std::memset(report + 6, run.input.byte(), CHUNK_BYTES);
-    write(run, report);
 }
 
 inline void addfault(FieldInput& input) {
@@ -176,7 +154,8 @@ inline void runsteps(FieldInput input) {
         const uint8_t operation = run.input.byte();
         run.now += operation >> 3;
         switch (operation & 0x07) {
-            case 0: {
+            case 0:
+            case 5: {
                 uint8_t report[REPORT_BYTES] = {};
                 for (uint8_t& byte : report) {
                     byte = run.input.byte();
@@ -195,9 +174,6 @@ inline void runsteps(FieldInput input) {
                 break;
             case 4:
                 core.start(faults, ACCESS);
-                break;
-            case 5:
-                sendchunk(run);
                 break;
             case 6:
                 faults.ack_delay_ms = run.input.word();

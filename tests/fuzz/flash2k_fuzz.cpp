@@ -1,20 +1,16 @@
-// The program's writing of one block against a device that answers with
-// whatever it likes, whenever it likes: flash2k's sending, stale-report
-// discarding, reading and judging of acknowledgements, on the simulated
-// bus's virtual clock (no time-out is waited for in real time).
+// flash2k writing one block against a device that answers whatever it
+// likes, whenever it likes, on the simulated bus's virtual clock.
 //
-// The input, read as the device needs it:
-//   block number (2), data length (2, modulo 2,100: some too long), how many
-//   reports wait before the block (modulo 4), each a report (see below);
-//   then, for each write the program starts: its time to complete (1 byte,
-//   255 never), and once taken, whether the device answers (bit 0; bit 1 a
-//   second answer) with a report.
-// A report: kind (1 byte), ms until it is ready (1 byte), then by kind:
-//   0 the acknowledgement of this block, 1 that of a block number (2),
-//   2 a report of 64 bytes as they come.
-// After flash2k returns, the bus must have seen no broken platform rule and
-// hold no pending operation, and a confirmed block must have been confirmed
-// by the last report the program read.
+// The input, read as the device needs it: block number (2), data length (2,
+// modulo 2,100: some too long), how many reports wait before the block
+// (modulo 4), each a report; then for each write the program starts: its
+// time to complete (1 byte, 255 never), and once taken, whether the device
+// answers (bit 0; bit 1 a second answer) with a report. A report: kind, ms
+// until it is ready, then by kind: 0 this block's acknowledgement, 1 that of
+// a block number (2), 2 any 64 bytes.
+// After flash2k the bus must have seen no broken platform rule and hold no
+// pending operation, and a confirmed block must have been confirmed by the
+// last report the program read.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>

@@ -1,17 +1,15 @@
-// Whatever a device sends as input reports, of any length, as the Linux
-// backend reads them from hidraw and the program judges them: getresult,
-// discardstaleinput and isacknowledgement over the real ReadFile.
-//
-// The node is one end of a SOCK_SEQPACKET socket pair, which keeps each
-// report whole and cuts one longer than the read as hidraw does; the
-// harness is the device on the other end. The input is a list of steps:
+// Input reports of any length as the Linux backend reads them from hidraw
+// and the program judges them (getresult, discardstaleinput and
+// isacknowledgement over the real ReadFile). The node is one end of a
+// SOCK_SEQPACKET pair, which keeps each report whole and cuts a long one as
+// hidraw does; the harness is the device. The input is a list of steps:
 //   even byte    the device sends a report: a length byte (0 counts as 1),
 //                then its bytes
-//   odd byte b   the program reads: b & 2 discards what waits first; then,
-//                if a report waits, a getresult judged against the block
-//                number (2 bytes)
-// The backend waits in real time for a report that is not there, and for
-// a device that is gone, so the harness reads only when one waits.
+//   odd byte b   the program reads: b & 2 discards what waits first; then a
+//                block number (2 bytes), and if a report waits, a getresult
+//                judged against it
+// The backend waits in real time for a report that is not there, so the
+// harness reads only when one waits.
 #include <sys/socket.h>
 #include <unistd.h>
 

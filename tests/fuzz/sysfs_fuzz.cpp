@@ -1,17 +1,14 @@
-// The Linux backend reading what a USB device wrote: the sysfs files the
-// kernel fills from its descriptors and strings, and the answers to the
-// string requests made through usbfs. A malicious device chooses all of them.
+// The Linux backend reading what a malicious USB device chooses: the sysfs
+// files the kernel fills from its descriptors and strings, and the answers
+// to the string requests made through usbfs.
 //
-// The input, each field a length byte and that many bytes:
-//   index (1 byte), buffer size (1 byte, in bytes), then the fields uevent,
-//   descriptors, bConfigurationValue, bcdDevice, busnum, devnum,
-//   manufacturer, product, serial, configuration, interface, and the
-//   answers to the two control transfers (string 0, then string `index`;
-//   an empty field is a failed transfer).
-// The tree is laid out once (tools/torvik-sim/sysfs_tree.cpp) under /dev/shm where it
-// can be; a run rewrites its files, opens the node, asks for the
-// attributes and the indexed string into a buffer of exactly that size
-// (AddressSanitizer sees any byte written past it), and closes it.
+// The input: index, buffer size (bytes), then fields (a length byte and that
+// many bytes): uevent, descriptors, bConfigurationValue, bcdDevice, busnum,
+// devnum, manufacturer, product, serial, configuration, interface, and the
+// answers to string 0 and string `index` (empty: a failed transfer). A run
+// rewrites the files of a tree laid out once (sysfs_tree.cpp), opens the
+// node, and asks for the attributes and the indexed string into a buffer of
+// exactly that size, past which AddressSanitizer sees any byte written.
 #include <fcntl.h>
 #include <linux/usbdevice_fs.h>
 #include <unistd.h>
