@@ -33,31 +33,26 @@ constexpr std::int64_t EDGES[] = {
     0,         1,         2,         1500,      2500,          ALWAYS,          -2,
     INT32_MIN, INT32_MAX, INT64_MIN, INT64_MAX, FAULT_ENTRIES, MAX_FAULT_COUNT, MAX_FAULT_MS};
 
-unsigned char request[sizeof(virtualtorvik::Reset)];
+// Room past the Reset for a patch that starts near its end.
+unsigned char request[sizeof(virtualtorvik::Reset) + PATCH_MAX];
 virtualtorvik::Reset reset;
-
-void put(std::size_t offset, std::uint8_t value) {
-    if (offset < sizeof request) {
-        request[offset] = value;
-    }
-}
 
 void patchrequest(FieldInput& input, std::uint8_t patches) {
     std::memset(request, 0, sizeof request);
     for (; patches > 0; --patches) {
-        const std::size_t offset = input.word() % sizeof request;
+        const std::size_t offset = input.word() % sizeof reset;
         const std::uint8_t kind = input.byte();
         if (kind & NUMBER_PATCH) {
             const auto number =
                 static_cast<std::uint64_t>(EDGES[input.byte() % std::size(EDGES)]) + (kind & 1);
             const std::size_t width = (kind & WIDE_NUMBER) ? 8 : 4;
             for (std::size_t i = 0; i < width; ++i) {
-                put(offset + i, static_cast<std::uint8_t>(number >> (8 * i)));
+                request[offset + i] = static_cast<std::uint8_t>(number >> (8 * i));
             }
             continue;
         }
         for (std::size_t length = kind % (PATCH_MAX + 1), i = 0; i < length; ++i) {
-            put(offset + i, input.byte());
+            request[offset + i] = input.byte();
         }
     }
 }
@@ -77,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(accepted);  // the bootloader without faults
     } else {
         patchrequest(input, mode);
-        accepted = virtualtorvik::acceptreset(request, sizeof request, reset);
+        accepted = virtualtorvik::acceptreset(request, sizeof reset, reset);
     }
     if (accepted) {
         coresteps::faults = reset.faults;

@@ -29,7 +29,6 @@ namespace coresteps {
 using namespace devicecore;
 
 constexpr size_t SLOTS = 4;
-constexpr size_t IMAGE_CAPACITY = 3 * BLOCK_BYTES;
 constexpr int COSTLY_STEPS_MAX = 8;
 
 struct Storage {
@@ -42,7 +41,7 @@ struct Storage {
 inline Storage storage;
 inline Faults faults;
 inline Bootloader core;
-inline uint8_t image[IMAGE_CAPACITY];
+inline uint8_t image[3 * BLOCK_BYTES];
 
 inline const uint8_t* find(const void* context, uint16_t block) {
     const auto* room = static_cast<const Storage*>(context);

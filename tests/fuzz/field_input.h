@@ -2,6 +2,7 @@
 // input's end zeros, so that every input, however short, is a whole case.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -24,11 +25,9 @@ struct FieldInput {
     }
     // A length byte, then that many bytes (fewer where the input ends).
     std::string field() {
-        const std::size_t length = byte();
-        const std::size_t taken = std::min(length, size - std::min(at, size));
-        std::string text(reinterpret_cast<const char*>(data + std::min(at, size)), taken);
-        at += taken;
-        return text;
+        const std::size_t length = std::min<std::size_t>(byte(), size - at);
+        at += length;
+        return std::string(reinterpret_cast<const char*>(data + at - length), length);
     }
 };
 
