@@ -43,26 +43,25 @@ inline Faults faults;
 inline Bootloader core;
 inline uint8_t image[3 * BLOCK_BYTES];
 
-inline const uint8_t* find(const void* context, uint16_t block) {
-    const auto* room = static_cast<const Storage*>(context);
-    for (size_t i = 0; i < room->used; ++i) {
-        if (room->numbers[i] == block) {
-            return room->blocks[i];
+// Storage's reach, for the core's BlockStorage: the one static `storage`.
+inline const uint8_t* find(const void*, uint16_t block) {
+    for (size_t i = 0; i < storage.used; ++i) {
+        if (storage.numbers[i] == block) {
+            return storage.blocks[i];
         }
     }
     return nullptr;
 }
 
-inline uint8_t* slot(void* context, uint16_t block) {
-    auto* room = static_cast<Storage*>(context);
-    if (const uint8_t* stored = find(room, block)) {
+inline uint8_t* slot(void*, uint16_t block) {
+    if (const uint8_t* stored = find(&storage, block)) {
         return const_cast<uint8_t*>(stored);
     }
-    if (room->used == SLOTS) {
+    if (storage.used == SLOTS) {
         return nullptr;
     }
-    room->numbers[room->used] = block;
-    return room->blocks[room->used++];
+    storage.numbers[storage.used] = block;
+    return storage.blocks[storage.used++];
 }
 
 constexpr BlockStorage ACCESS = {&storage, slot, find};

@@ -45,11 +45,8 @@ struct FuzzDevice : sim::Device {
     }
 
     void reporttaken(const Report&, Millis now) override {
-        const std::uint8_t answers = input_.byte();
-        for (int bit = 0; bit < 2; ++bit) {
-            if (answers & (1 << bit)) {
-                answer(now);
-            }
+        for (int left = __builtin_popcount(input_.byte() & 3); left > 0; --left) {
+            answer(now);
         }
     }
 
@@ -57,10 +54,8 @@ struct FuzzDevice : sim::Device {
         const std::uint8_t kind = input_.byte() % 3;
         const Millis ready_at = now + input_.byte();
         Report report{};
-        if (kind == 0) {
-            report = acknowledgement(block_);
-        } else if (kind == 1) {
-            report = acknowledgement(input_.word());
+        if (kind < 2) {
+            report = acknowledgement(kind == 0 ? block_ : input_.word());
         } else {
             for (std::uint8_t& byte : report) {
                 byte = input_.byte();

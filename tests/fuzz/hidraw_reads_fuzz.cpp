@@ -84,9 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::uint8_t step = input.byte();
         if ((step & 1) == 0) {
             std::string report = input.field();
-            if (report.empty()) {
-                report.push_back('\0');  // a read of nothing is hidraw's sign of a device gone
-            }
+            report.resize(std::max<std::size_t>(report.size(), 1));  // 0 bytes: a device gone
             // A full queue drops the report, as hidraw's does.
             if (send(peer, report.data(), report.size(), MSG_DONTWAIT) >= 0) {
                 queue.push_back(report);

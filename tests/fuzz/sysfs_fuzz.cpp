@@ -15,6 +15,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -25,8 +27,6 @@
 
 namespace {
 
-constexpr std::size_t CONTROL_ANSWERS = 2;
-
 // After the HID device's uevent, in the USB device's directory.
 constexpr const char* FILES[] = {"descriptors",   "bConfigurationValue", "bcdDevice", "busnum",
                                  "devnum",        "manufacturer",        "product",   "serial",
@@ -34,20 +34,18 @@ constexpr const char* FILES[] = {"descriptors",   "bConfigurationValue", "bcdDev
 
 SysfsTree* tree;  // left for the process's end: libFuzzer may exit anywhere
 std::string usb_dir, node;
-std::string answers[CONTROL_ANSWERS];
+std::string answers[2];  // to string 0, then to string `index`
 std::size_t answered;
 
 void overwrite(const std::string& path, const std::string& text) {
-    const int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    require(file >= 0);
-    require(write(file, text.data(), text.size()) == static_cast<ssize_t>(text.size()));
-    close(file);
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    require(static_cast<bool>(file << text << std::flush));
 }
 
 // The device's answer to a control transfer, as usbfs hands it over: at
 // most the transfer's length.
 int answer(int, usbdevfs_ctrltransfer* transfer) {
-    if (answered == CONTROL_ANSWERS || answers[answered].empty()) {
+    if (answered == std::size(answers) || answers[answered].empty()) {
         ++answered;
         errno = EPIPE;
         return -1;
