@@ -2,7 +2,7 @@
 // control_fuzz.cpp): each an operation byte, its low three bits the step and
 // its other five the milliseconds that pass before it, then its operands
 // (zeros past the input's end).
-//   0, 5 REPORT  64 bytes: a report written as it is
+//   0 REPORT     64 bytes: a report written as it is
 //   1 BLOCK      block number (2), fill, damage: a block's 36 chunk reports
 //                and checksum; damage's low six bits pick a chunk (modulo
 //                36) that 0x40 flips a byte of, else leaves out (0: intact)
@@ -10,6 +10,7 @@
 //   3 FAULT      kind, block number (2), count (0x80 and up: always), ms
 //                (2); a held write's chunk is ms % 36
 //   4 START      the device starts over with the faults added so far
+//   5 CHUNK      as REPORT, with a chunk report's marker put in
 //   6 SETTINGS   ack delay (2), write time (2), unplug, unplug after (2)
 //   7 IMAGES     the images are read back from storage
 // A run takes at most COSTLY_STEPS_MAX BLOCK and IMAGES steps, so that it
@@ -157,6 +158,10 @@ inline void runsteps(FieldInput input) {
                 uint8_t report[REPORT_BYTES] = {};
                 for (uint8_t& byte : report) {
                     byte = run.input.byte();
+                }
+                if (operation & 0x04) {
+                    report[1] = 'F';
+                    report[2] = '*';
                 }
                 write(run, report);
                 break;
