@@ -137,6 +137,7 @@ TEST(WindowState, VerdictAndExitStatusComeFromTheStatusAlone) {
         {"killed", ended(1), "Updating FPGA...", "The updater stopped unexpectedly", 1},
         {"pipe broke", ended(0, true), complete, "The updater stopped unexpectedly", 0},
         {"stopped", ended(1, false, true), "Updating FPGA..", "The update was stopped", 4},
+        {"stopped too late", ended(0, false, true), complete, "The Torvik is updated", 0},
         {"missing", missing, "", "The updater could not be started", 1},
     };
     for (const auto& test : cases) {
