@@ -160,6 +160,12 @@ TEST(WindowState, NamesThePhaseBlockAndTheImageThatFailed) {
     EXPECT_EQ(state.view().phase, "Writing the FPGA image: block 38 of 252");
     EXPECT_EQ(state.view().progress, 37);
     EXPECT_EQ(state.view().progress_total, 257);
+    entries.clear();
+    reader.feed(std::string(215, '.'), 0, entries);
+    for (const OutputEntry& entry : entries) {
+        state.output(entry);
+    }
+    EXPECT_EQ(state.view().phase, "Writing the FPGA image: block 252 of 252");
 
     const WindowState failed =
         afterrun("Updating FPGA." + std::string(252, '.') + " done.\r\nUpdating MCU... failed.\r\n",
