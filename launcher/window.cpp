@@ -35,7 +35,6 @@
 
 namespace {
 
-constexpr wchar_t WINDOW_CLASS[] = L"TorvikUpdateWindow";
 constexpr wchar_t UPDATER_NAME[] = L"torvikupdate.exe";
 // Windows' longest path, and so the longest module path there can be.
 constexpr DWORD LONGEST_PATH = 32768;
@@ -370,7 +369,7 @@ void render() {
         {IDC_WARNING, updating},
         {IDC_LOG_NAME, view.show_run_results && !window.log.path().empty()},
         {IDC_DETAILS_TEXT, view.show_run_results && window.details_shown},
-        {IDC_DETAILS, view.show_run_results},
+        {IDC_DETAILS, view.show_run_results && !controltext(IDC_DETAILS_TEXT).empty()},
         {IDC_OPEN_LOG_FOLDER, view.show_run_results && !window.log.folder().empty()},
         {IDC_TRY_AGAIN, view.show_try_again},
     };
@@ -855,12 +854,12 @@ bool createwindow(HINSTANCE instance, int show) {
     window_class.hInstance = instance;
     window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     window_class.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    window_class.lpszClassName = WINDOW_CLASS;
+    window_class.lpszClassName = TORVIK_WINDOW_CLASS;
     if (RegisterClassExW(&window_class) == 0) {
         return false;
     }
     window.handle =
-        CreateWindowExW(0, WINDOW_CLASS, TORVIK_WINDOW_TITLE, WINDOW_STYLE, CW_USEDEFAULT,
+        CreateWindowExW(0, TORVIK_WINDOW_CLASS, TORVIK_WINDOW_TITLE, WINDOW_STYLE, CW_USEDEFAULT,
                         CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, nullptr);
     if (window.handle == nullptr) {
         return false;
