@@ -388,8 +388,7 @@ void render() {
     HWND focus = GetFocus();
     if (window.laid_out_screen != window.state.screen() ||
         (focus != nullptr && IsChild(window.handle, focus) && !IsWindowVisible(focus))) {
-        const int focus = defaultbutton();
-        SetFocus(control(focus != 0 ? focus : IDCANCEL));
+        SetFocus(control(defaultbutton() != 0 ? defaultbutton() : IDCANCEL));
     }
     window.laid_out_screen = window.state.screen();
     showtaskbarprogress(view);
@@ -514,10 +513,8 @@ void startupdate(const FoundDevice& device) {
     if (window.log.create()) {
         writelogheader(device);
     }
-    const DWORD error = window.updater_path.empty()
-                            ? GetLastError()
-                            : window.updater.start(window.updater_path, window.handle,
-                                                   WM_UPDATER_OUTPUT, WM_UPDATER_ENDED);
+    const DWORD error = window.updater.start(window.updater_path, window.handle, WM_UPDATER_OUTPUT,
+                                             WM_UPDATER_ENDED);
     if (error != ERROR_SUCCESS) {
         RunEnd end;
         end.started = false;
@@ -815,6 +812,10 @@ LRESULT CALLBACK windowprocedure(HWND handle, UINT message, WPARAM wparam, LPARA
         case WM_CLOSE:
             cancel(true);
             return 0;
+        case WM_QUERYENDSESSION:
+            // Windows shutting down mid-update would end the updater as
+            // stopping does: the user is asked to wait instead.
+            return window.state.screen() != Screen::UPDATING;
         case WM_DESTROY:
             KillTimer(handle, SURVEY_TIMER);
             KillTimer(handle, REDRAW_TIMER);
