@@ -8,9 +8,13 @@
 #   strings=<indexed strings it was asked for> restarted=<yes|no>
 #   [removal=<ms the removal took>]
 #
-#   run-under-wine.sh --build=DIR --prefix=DIR [--exe=PATH] [OPTION...]
+#   run-under-wine.sh --build=DIR --prefix=DIR [--exe=PATH] [OPTION...] [-- ARGUMENT...]
 #   run-under-wine.sh --prefix=DIR --stop       shut that prefix's Wine down
 #
+# The ARGUMENTs after -- go to the program. With --x-display the program
+# gets the X server that DISPLAY names (in-x-server.sh makes one), for a
+# program with a window; Wine's services run headless all the same, so that
+# they outlive that server. Without it the program runs headless too.
 # Options: --device=bootloader|normal|none (none: the device is removed, as
 # if unplugged), --remove-after=MS (the device is removed MS ms into the
 # run), --save=DIR, and the faults of virtual-torvik-control --help. DIR for
@@ -30,6 +34,7 @@ exe=
 device=bootloader
 remove_after=
 save=
+x_display=
 while [ $# -gt 0 ]; do
     case $1 in
     --build=?*) build=${1#--build=} ;;
@@ -38,7 +43,12 @@ while [ $# -gt 0 ]; do
     --device=bootloader | --device=normal | --device=none) device=${1#--device=} ;;
     --remove-after=[0-9]*) remove_after=${1#--remove-after=} ;;
     --save=?*) save=${1#--save=} ;;
+    --x-display) x_display=${DISPLAY:?--x-display needs DISPLAY} ;;
     --stop) break ;;
+    --)
+        shift
+        break
+        ;;
     --device=* | --remove-after=*)
         echo "$0: malformed option '$1'" >&2
         exit 125
@@ -171,7 +181,11 @@ if [ -n "$remove_after" ]; then
     remover=$!
 fi
 status=0
-wine "$exe" 9>&- || status=$?
+if [ -n "$x_display" ]; then
+    DISPLAY=$x_display wine "$exe" "$@" 9>&- || status=$?
+else
+    wine "$exe" "$@" 9>&- || status=$?
+fi
 elapsed=$(($(nowms) - started))
 removal=
 if [ -n "$remove_after" ]; then
@@ -189,4 +203,9 @@ else
 fi
 counts=$(tool control --report "$@" | tr -d '\r') || exit 125
 echo "elapsed=$elapsed $counts$removal" >&2
+# A program that failed may leave a window it drove behind, and with it an
+# updater still at the device: nothing of this run may meet the next.
+if [ -n "$x_display" ] && [ "$status" -ne 0 ]; then
+    stopwine
+fi
 exit "$status"
