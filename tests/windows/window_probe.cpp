@@ -9,7 +9,8 @@
 //     text ID PATTERN     wait until control ID reads PATTERN ('*' matches any text)
 //     empty ID            wait until control ID has no text
 //     bar POS RANGE       wait until the progress bar stands at POS of 0..RANGE
-//     steady MS           what the waits since the last action saw holds for MS more
+//     steady MS           what the waits since the last action (or steady) saw holds
+//                         for MS more
 //     click ID            press button ID
 //     key escape|return   press a key in the window
 //     close               close the window (its close box)
@@ -92,7 +93,7 @@ struct Probe {
     DWORD limit_ms = 60000;
     ULONGLONG last_run = 0;
     DWORD within_ms = 0;  // 0: no bound from the last run
-    // The conditions waited for since the last action, for `steady`.
+    // The conditions waited for since the last action or `steady`, for `steady`.
     std::vector<std::function<bool(std::string&)>> seen;
 };
 
@@ -193,6 +194,7 @@ bool steady(DWORD ms) {
         }
         Sleep(POLL_MS);
     }
+    probe.seen.clear();
     return true;
 }
 
