@@ -19,6 +19,8 @@
 //     within MS           the next wait must end within MS of the last run's end
 //     limit MS            the time limit of every following wait (default 60000)
 //     print ID            print "ID: " and control ID's text on a line of its own
+//     await FILE          wait until FILE exists (a script's sign that it is done:
+//                         scripts/window-pictures took its picture)
 //     no-process NAME     no process of that name runs now
 //     exit STATUS         wait for the window's program to end, with STATUS
 //
@@ -34,6 +36,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -152,8 +155,12 @@ void showwindow() {
         return;
     }
     for (int id : SHOWN_CONTROLS) {
-        std::printf("  control %d: '%s'\n", id,
-                    narrow(textof(GetDlgItem(probe.window, id))).c_str());
+        const HWND control = GetDlgItem(probe.window, id);
+        RECT at = {};
+        GetWindowRect(control, &at);
+        std::printf("  control %d%s at %ldx%ld+%ld+%ld: '%s'\n", id,
+                    IsWindowVisible(control) ? "" : " (hidden)", at.right - at.left,
+                    at.bottom - at.top, at.left, at.top, narrow(textof(control)).c_str());
     }
 }
 
@@ -204,10 +211,16 @@ bool textis(int id, const std::wstring& pattern) {
             seen = "no window";
             return false;
         }
-        const std::wstring text = textof(GetDlgItem(probe.window, id));
-        seen = "control " + std::to_string(id) + " reads '" + narrow(text) + "', expected '" +
-               narrow(pattern) + "'";
-        return matches(pattern.c_str(), text.c_str());
+        const HWND control = GetDlgItem(probe.window, id);
+        const std::wstring text = textof(control);
+        // A text the user cannot see is not shown, whatever the control holds.
+        RECT area = {};
+        const bool hidden =
+            !pattern.empty() &&
+            (!IsWindowVisible(control) || !GetClientRect(control, &area) || IsRectEmpty(&area));
+        seen = "control " + std::to_string(id) + (hidden ? " (hidden)" : "") + " reads '" +
+               narrow(text) + "', expected '" + narrow(pattern) + "'";
+        return !hidden && matches(pattern.c_str(), text.c_str());
     });
 }
 
@@ -233,18 +246,22 @@ bool post(HWND target, UINT message, WPARAM wparam, LPARAM lparam = 0) {
     return target != nullptr && PostMessageW(target, message, wparam, lparam);
 }
 
-bool click(int id) {
+// The window, waited for: a program's first look may come before it is made.
+bool havewindow() {
     return waitfor([](std::string& seen) {
-               seen = "no window";
-               return findwindow() != nullptr;
-           }) &&
-           post(GetDlgItem(probe.window, id), BM_CLICK, 0);
+        seen = "no window";
+        return findwindow() != nullptr;
+    });
+}
+
+bool click(int id) {
+    return havewindow() && post(GetDlgItem(probe.window, id), BM_CLICK, 0);
 }
 
 bool answer(bool yes, const std::wstring& pattern) {
     question = nullptr;
-    std::wstring texts;
-    const bool asked_it = waitfor([&texts](std::string& seen) {
+    auto texts = std::make_shared<std::wstring>();
+    const bool asked_it = waitfor([texts](std::string& seen) {
         question = nullptr;
         if (findwindow() != nullptr) {
             EnumWindows(takequestion, 0);
@@ -253,16 +270,16 @@ bool answer(bool yes, const std::wstring& pattern) {
         if (question == nullptr) {
             return false;
         }
-        texts.clear();
-        EnumChildWindows(question, addtext, reinterpret_cast<LPARAM>(&texts));
+        texts->clear();
+        EnumChildWindows(question, addtext, reinterpret_cast<LPARAM>(texts.get()));
         return true;
     });
     if (!asked_it) {
         return false;
     }
     const std::wstring all = L"*" + pattern + L"*";
-    if (!matches(all.c_str(), texts.c_str())) {
-        std::printf("  the question reads '%s', expected '%s'\n", narrow(texts).c_str(),
+    if (!matches(all.c_str(), texts->c_str())) {
+        std::printf("  the question reads '%s', expected '%s'\n", narrow(*texts).c_str(),
                     narrow(pattern).c_str());
         return false;
     }
@@ -363,11 +380,10 @@ const Step STEPS[] = {
     {L"key", 1,
      [](wchar_t** a) {
          const std::wstring key = a[0];
-         return findwindow() != nullptr && (key == L"escape" || key == L"return") &&
+         return (key == L"escape" || key == L"return") && havewindow() &&
                 post(probe.window, WM_KEYDOWN, key == L"escape" ? VK_ESCAPE : VK_RETURN);
      }},
-    {L"close", 0,
-     [](wchar_t**) { return findwindow() != nullptr && post(probe.window, WM_CLOSE, 0); }},
+    {L"close", 0, [](wchar_t**) { return havewindow() && post(probe.window, WM_CLOSE, 0); }},
     {L"answer", 2, [](wchar_t** a) { return answer(std::wstring(a[0]) == L"yes", a[1]); }},
     {L"run", 1, [](wchar_t** a) { return runprogram(a[0]); }},
     {L"within", 1,
@@ -382,12 +398,20 @@ const Step STEPS[] = {
      }},
     {L"print", 1,
      [](wchar_t** a) {
-         if (findwindow() == nullptr) {
+         if (!havewindow()) {
              return false;
          }
          std::printf("%ls: %s\n", a[0],
                      narrow(textof(GetDlgItem(probe.window, number(a[0])))).c_str());
          return true;
+     }},
+    {L"await", 1,
+     [](wchar_t** a) {
+         const std::wstring file = a[0];
+         return waitfor([file](std::string& seen) {
+             seen = "no file " + narrow(file);
+             return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
+         });
      }},
     {L"no-process", 1, [](wchar_t** a) { return noprocess(a[0]); }},
     {L"exit", 1, [](wchar_t** a) { return exited(number(a[0])); }},
