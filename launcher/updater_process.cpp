@@ -85,10 +85,10 @@ std::vector<OutputChunk> UpdaterProcess::takechunks() {
     return taken;
 }
 
-void UpdaterProcess::stop() {
-    if (process_ != nullptr) {
-        TerminateProcess(process_, ENDED_BY_THE_WINDOW);
-    }
+bool UpdaterProcess::stop() {
+    // TerminateProcess fails on a process that has already ended.
+    return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT &&
+           TerminateProcess(process_, ENDED_BY_THE_WINDOW);
 }
 
 void UpdaterProcess::finish(std::uint32_t& status, bool& pipe_broke, std::uint32_t& end_ms) {

@@ -32,8 +32,9 @@ class UpdaterProcess {
     // The chunks that came since the last call.
     std::vector<OutputChunk> takechunks();
 
-    // Ends the updater; `ended_message` follows as for any end.
-    void stop();
+    // Ends the updater; `ended_message` follows as for any end. False when
+    // it had already ended by itself.
+    bool stop();
 
     // After `ended_message`: its exit status, whether its output broke off,
     // and when the output ended. Closes everything.

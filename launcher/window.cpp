@@ -15,6 +15,7 @@
 #include <shobjidl.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,16 +35,17 @@
 
 namespace {
 
-constexpr wchar_t WINDOW_CLASS[] = L"TorvikUpdateWindow";
 constexpr wchar_t UPDATER_NAME[] = L"torvikupdate.exe";
 // Windows' longest path, and so the longest module path there can be.
 constexpr DWORD LONGEST_PATH = 32768;
 
 constexpr UINT WM_UPDATER_OUTPUT = WM_APP + 1;
 constexpr UINT WM_UPDATER_ENDED = WM_APP + 2;
+constexpr UINT WM_SURVEYED = WM_APP + 3;
 
-// The survey's fallback when no device notification comes: together with
-// the notification, an update starts within 2 s of a Torvik appearing.
+// The next survey comes this long after the last one ended, and at once
+// when a device arrives: an update starts within 2 s of a Torvik appearing
+// also where device notifications never come.
 constexpr UINT_PTR SURVEY_TIMER = 1;
 constexpr UINT SURVEY_INTERVAL_MS = 1000;
 // Output is shown at most this often (about 30 times a second): a fast
@@ -94,7 +96,8 @@ constexpr ControlDefinition CONTROLS[] = {
     {IDC_FIRMWARE, L"STATIC", SS_LEFT | SS_NOPREFIX},
     {IDC_LOG_NAME, L"STATIC", SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS},
     {IDC_DETAILS_TEXT, L"EDIT",
-     ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER | WS_TABSTOP},
+     ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL |
+         WS_BORDER | WS_TABSTOP},
     {IDC_DETAILS, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP},
     {IDC_OPEN_LOG_FOLDER, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP},
     {IDC_TRY_AGAIN, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP},
@@ -114,7 +117,11 @@ struct Window {
     bool close_when_stopped = false;
     bool redraw_pending = false;
     bool details_shown = false;
-    HWND focus = nullptr;  // the control with the focus when the window was left
+    // A survey runs on a thread of its own: opening every HID interface can
+    // take a second on a busy machine, too long for the window to wait.
+    HANDLE survey_thread = nullptr;
+    bool survey_again = false;  // a device came or went during the survey
+    HWND focus = nullptr;       // the control with the focus when the window was left
     Screen laid_out_screen = Screen::ENDED;
     HDEVNOTIFY notification = nullptr;
     UINT taskbar_created = 0;
@@ -187,8 +194,10 @@ void showcontrol(int id, bool shown) {
     ShowWindow(control(id), shown ? SW_SHOWNA : SW_HIDE);
 }
 
+// The control's own visibility: IsWindowVisible also asks the window's,
+// which is hidden while it is first laid out.
 bool shown(int id) {
-    return IsWindowVisible(control(id)) != FALSE;
+    return (GetWindowLongW(control(id), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
 int textheight(int id, HFONT font, int width) {
@@ -360,7 +369,7 @@ void render() {
         {IDC_WARNING, updating},
         {IDC_LOG_NAME, view.show_run_results && !window.log.path().empty()},
         {IDC_DETAILS_TEXT, view.show_run_results && window.details_shown},
-        {IDC_DETAILS, view.show_run_results},
+        {IDC_DETAILS, view.show_run_results && !controltext(IDC_DETAILS_TEXT).empty()},
         {IDC_OPEN_LOG_FOLDER, view.show_run_results && !window.log.folder().empty()},
         {IDC_TRY_AGAIN, view.show_try_again},
     };
@@ -379,8 +388,7 @@ void render() {
     HWND focus = GetFocus();
     if (window.laid_out_screen != window.state.screen() ||
         (focus != nullptr && IsChild(window.handle, focus) && !IsWindowVisible(focus))) {
-        const int focus = defaultbutton();
-        SetFocus(control(focus != 0 ? focus : IDCANCEL));
+        SetFocus(control(defaultbutton() != 0 ? defaultbutton() : IDCANCEL));
     }
     window.laid_out_screen = window.state.screen();
     showtaskbarprogress(view);
@@ -505,10 +513,8 @@ void startupdate(const FoundDevice& device) {
     if (window.log.create()) {
         writelogheader(device);
     }
-    const DWORD error = window.updater_path.empty()
-                            ? GetLastError()
-                            : window.updater.start(window.updater_path, window.handle,
-                                                   WM_UPDATER_OUTPUT, WM_UPDATER_ENDED);
+    const DWORD error = window.updater.start(window.updater_path, window.handle, WM_UPDATER_OUTPUT,
+                                             WM_UPDATER_ENDED);
     if (error != ERROR_SUCCESS) {
         RunEnd end;
         end.started = false;
@@ -553,22 +559,51 @@ void updaterended() {
     }
 }
 
-// Looks for Torviks while waiting, and starts the update when exactly one
-// is in bootloader mode.
+DWORD WINAPI surveythread(void* handle) {
+    auto* found = new TorvikSurvey(surveytorviks(TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID));
+    if (!PostMessageW(static_cast<HWND>(handle), WM_SURVEYED, 0, reinterpret_cast<LPARAM>(found))) {
+        delete found;
+    }
+    return 0;
+}
+
+// Looks for Torviks while waiting, unless a look is under way already.
 void survey() {
+    KillTimer(window.handle, SURVEY_TIMER);
     if (window.state.screen() != Screen::WAITING) {
         return;
     }
     if (window.state.givesup(now())) {
-        KillTimer(window.handle, SURVEY_TIMER);
         render();
         return;
     }
-    const TorvikSurvey found = surveytorviks(TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID);
-    if (window.state.surveyed(found)) {
-        startupdate(found.first_in_bootloader);
-    } else {
-        render();
+    if (window.survey_thread != nullptr) {
+        window.survey_again = true;
+        return;
+    }
+    window.survey_again = false;
+    window.survey_thread = CreateThread(nullptr, 0, surveythread, window.handle, 0, nullptr);
+    if (window.survey_thread == nullptr) {
+        SetTimer(window.handle, SURVEY_TIMER, SURVEY_INTERVAL_MS, nullptr);
+    }
+}
+
+// Starts the update when exactly one Torvik is in bootloader mode; else
+// says what was found and looks again.
+void surveyed(TorvikSurvey* result) {
+    const std::unique_ptr<TorvikSurvey> found(result);
+    WaitForSingleObject(window.survey_thread, INFINITE);
+    CloseHandle(window.survey_thread);
+    window.survey_thread = nullptr;
+    if (window.state.surveyed(*found)) {
+        startupdate(found->first_in_bootloader);
+        return;
+    }
+    render();
+    if (window.survey_again) {
+        survey();
+    } else if (window.state.screen() == Screen::WAITING) {
+        SetTimer(window.handle, SURVEY_TIMER, SURVEY_INTERVAL_MS, nullptr);
     }
 }
 
@@ -583,7 +618,6 @@ void startwaiting() {
         render();
         return;
     }
-    SetTimer(window.handle, SURVEY_TIMER, SURVEY_INTERVAL_MS, nullptr);
     survey();
 }
 
@@ -603,16 +637,16 @@ void askstop(bool closing) {
     if (answer != IDYES) {
         return;
     }
-    // The update may have ended while the question was open.
-    if (!window.updater.running()) {
-        if (closing) {
-            DestroyWindow(window.handle);
-        }
-        return;
+    // The update may have ended while the question was open: then its own
+    // verdict stands.
+    if (window.updater.running() && window.updater.stop()) {
+        window.stop_asked = true;
+        window.close_when_stopped = closing;
+    } else if (window.updater.running()) {
+        window.close_when_stopped = closing;
+    } else if (closing) {
+        DestroyWindow(window.handle);
     }
-    window.stop_asked = true;
-    window.close_when_stopped = closing;
-    window.updater.stop();
 }
 
 void cancel(bool closing) {
@@ -749,6 +783,9 @@ LRESULT CALLBACK windowprocedure(HWND handle, UINT message, WPARAM wparam, LPARA
         case WM_UPDATER_ENDED:
             updaterended();
             return 0;
+        case WM_SURVEYED:
+            surveyed(reinterpret_cast<TorvikSurvey*>(lparam));
+            return 0;
         case WM_CTLCOLORSTATIC: {
             HDC dc = reinterpret_cast<HDC>(wparam);
             SetBkColor(dc, GetSysColor(COLOR_WINDOW));
@@ -775,6 +812,10 @@ LRESULT CALLBACK windowprocedure(HWND handle, UINT message, WPARAM wparam, LPARA
         case WM_CLOSE:
             cancel(true);
             return 0;
+        case WM_QUERYENDSESSION:
+            // Windows shutting down mid-update would end the updater as
+            // stopping does: the user is asked to wait instead.
+            return window.state.screen() != Screen::UPDATING;
         case WM_DESTROY:
             KillTimer(handle, SURVEY_TIMER);
             KillTimer(handle, REDRAW_TIMER);
@@ -814,12 +855,12 @@ bool createwindow(HINSTANCE instance, int show) {
     window_class.hInstance = instance;
     window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     window_class.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    window_class.lpszClassName = WINDOW_CLASS;
+    window_class.lpszClassName = TORVIK_WINDOW_CLASS;
     if (RegisterClassExW(&window_class) == 0) {
         return false;
     }
     window.handle =
-        CreateWindowExW(0, WINDOW_CLASS, TORVIK_WINDOW_TITLE, WINDOW_STYLE, CW_USEDEFAULT,
+        CreateWindowExW(0, TORVIK_WINDOW_CLASS, TORVIK_WINDOW_TITLE, WINDOW_STYLE, CW_USEDEFAULT,
                         CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance, nullptr);
     if (window.handle == nullptr) {
         return false;

@@ -61,7 +61,9 @@ Verdict verdictfor(const RunEnd& end) {
     if (!end.started) {
         return Verdict::NOT_STARTED;
     }
-    if (end.stopped_by_user) {
+    // An updater that ended by itself while the user was asked keeps its
+    // own status: stopping it came too late to change anything.
+    if (end.stopped_by_user && end.status != 0) {
         return Verdict::STOPPED;
     }
     // Output cut off is no proof of success, whatever the status says.

@@ -47,7 +47,7 @@ struct RunEnd {
     std::string start_error_text;   // and what Windows calls it
     std::uint32_t status = 0;       // the exit status
     bool pipe_broke = false;        // the output could not be read to its end
-    bool stopped_by_user = false;
+    bool stopped_by_user = false;   // the window ended it, as the user asked
 };
 
 enum class Verdict { UPDATED, NOT_FOUND, FAILED, UNEXPECTED, NOT_STARTED, STOPPED };

@@ -137,6 +137,7 @@ TEST(WindowState, VerdictAndExitStatusComeFromTheStatusAlone) {
         {"killed", ended(1), "Updating FPGA...", "The updater stopped unexpectedly", 1},
         {"pipe broke", ended(0, true), complete, "The updater stopped unexpectedly", 0},
         {"stopped", ended(1, false, true), "Updating FPGA..", "The update was stopped", 4},
+        {"stopped too late", ended(0, false, true), complete, "The Torvik is updated", 0},
         {"missing", missing, "", "The updater could not be started", 1},
     };
     for (const auto& test : cases) {
@@ -159,6 +160,12 @@ TEST(WindowState, NamesThePhaseBlockAndTheImageThatFailed) {
     EXPECT_EQ(state.view().phase, "Writing the FPGA image: block 38 of 252");
     EXPECT_EQ(state.view().progress, 37);
     EXPECT_EQ(state.view().progress_total, 257);
+    entries.clear();
+    reader.feed(std::string(215, '.'), 0, entries);
+    for (const OutputEntry& entry : entries) {
+        state.output(entry);
+    }
+    EXPECT_EQ(state.view().phase, "Writing the FPGA image: block 252 of 252");
 
     const WindowState failed =
         afterrun("Updating FPGA." + std::string(252, '.') + " done.\r\nUpdating MCU... failed.\r\n",
