@@ -64,6 +64,7 @@ set(WARNING 107)
 set(DETAILS_TEXT 108)
 set(LOG_NAME 109)
 set(TRY_AGAIN 110)
+set(DETAILS 111)
 set(CANCEL 2)
 
 set(updating text ${HEADLINE} "Updating the Torvik" text ${WARNING} "Do not disconnect the Torvik.")
@@ -97,7 +98,7 @@ if(CASE STREQUAL "whole_update")
         text ${PHASE} "Writing the MCU image: block ${mcu_shown} of ${mcu_blocks}"
         steady 1000
         ${updated}
-        text ${DETAILS_TEXT} "Updating FPGA.${fpga_dots} done.*Updating MCU.${mcu_dots} done.*Restarting...*"
+        click ${DETAILS} text ${DETAILS_TEXT} "Updating FPGA.${fpga_dots} done.*Updating MCU.${mcu_dots} done.*Restarting...*"
         print ${LOG_NAME}
         click ${CANCEL} exit 0)
 elseif(CASE STREQUAL "starts_when_normal_firmware_becomes_bootloader")
