@@ -15,13 +15,17 @@
 //     key escape|return   press a key in the window
 //     close               close the window (its close box)
 //     answer yes|no PATTERN  the window's question reads PATTERN: answer it
-//     run COMMAND         run a program (a Windows command line) to its end, status 0
-//     within MS           the next wait must end within MS of the last run's end
+//     run COMMAND         run a program (a Windows command line) to its end, status 0;
+//                         say how long it ran
+//     within MS           the next wait must end within MS of the last run's end (or
+//                         the start)
 //     limit MS            the time limit of every following wait (default 60000)
 //     print ID            print "ID: " and control ID's text on a line of its own
 //     await FILE          wait until FILE exists (a script's sign that it is done:
 //                         scripts/window-pictures took its picture)
 //     no-process NAME     no process of that name runs now
+//     lifetime NAME       wait for a process of that name to start and end; say how
+//                         long it ran (scripts/benchmark)
 //     exit STATUS         wait for the window's program to end, with STATUS
 //
 // Status 0 when every step passed; 1 at the first that did not, after
@@ -286,6 +290,19 @@ bool answer(bool yes, const std::wstring& pattern) {
     return post(GetDlgItem(question, yes ? IDYES : IDNO), BM_CLICK, 0);
 }
 
+// How long a process ran, from its creation to its end by the system's
+// clock: the same measure whoever started it.
+ULONGLONG ranms(HANDLE process) {
+    FILETIME created, ended, kernel, user;
+    if (!GetProcessTimes(process, &created, &ended, &kernel, &user)) {
+        return 0;
+    }
+    const auto ticks = [](const FILETIME& time) {
+        return (ULONGLONG{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+    };
+    return (ticks(ended) - ticks(created)) / 10000;
+}
+
 bool runprogram(std::wstring command) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -300,6 +317,9 @@ bool runprogram(std::wstring command) {
     const bool ended = WaitForSingleObject(run.hProcess, probe.limit_ms) == WAIT_OBJECT_0 &&
                        GetExitCodeProcess(run.hProcess, &status);
     probe.last_run = GetTickCount64();
+    if (ended) {
+        std::printf("  ran %llu ms\n", ranms(run.hProcess));
+    }
     CloseHandle(run.hThread);
     CloseHandle(run.hProcess);
     if (!ended || status != 0) {
@@ -318,23 +338,50 @@ bool start(const std::wstring& path) {
         std::printf("  cannot start it: error %lu\n", GetLastError());
         return false;
     }
+    probe.last_run = GetTickCount64();
     return true;
 }
 
-bool noprocess(const std::wstring& name) {
+// The ID of a running process of that name, 0 for none.
+DWORD processid(const std::wstring& name) {
     const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    bool found = false;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more && !found;
+    DWORD found = 0;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && found == 0;
          more = Process32NextW(snapshot, &entry)) {
-        found = lstrcmpiW(entry.szExeFile, name.c_str()) == 0;
+        found = lstrcmpiW(entry.szExeFile, name.c_str()) == 0 ? entry.th32ProcessID : 0;
     }
     CloseHandle(snapshot);
+    return found;
+}
+
+bool noprocess(const std::wstring& name) {
+    const bool found = processid(name) != 0;
     if (found) {
         std::printf("  %s runs\n", narrow(name).c_str());
     }
-    return snapshot != INVALID_HANDLE_VALUE && !found;
+    return !found;
+}
+
+// Waits for a process of that name to start and to end, and says how long it ran.
+bool lifetime(const std::wstring& name) {
+    auto process = std::make_shared<HANDLE>(nullptr);
+    const bool started = waitfor([name, process](std::string& seen) {
+        seen = narrow(name) + " does not run";
+        const DWORD id = processid(name);
+        *process = id != 0 ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id)
+                           : nullptr;
+        return *process != nullptr;
+    });
+    probe.seen.clear();
+    if (!started || WaitForSingleObject(*process, probe.limit_ms) != WAIT_OBJECT_0) {
+        std::printf("  %s did not %s\n", narrow(name).c_str(), started ? "end" : "start");
+        return false;
+    }
+    std::printf("  %s ran %llu ms\n", narrow(name).c_str(), ranms(*process));
+    CloseHandle(*process);
+    return true;
 }
 
 bool exited(DWORD expected) {
@@ -414,6 +461,7 @@ const Step STEPS[] = {
          });
      }},
     {L"no-process", 1, [](wchar_t** a) { return noprocess(a[0]); }},
+    {L"lifetime", 1, [](wchar_t** a) { return lifetime(a[0]); }},
     {L"exit", 1, [](wchar_t** a) { return exited(number(a[0])); }},
 };
 
