@@ -290,17 +290,19 @@ bool answer(bool yes, const std::wstring& pattern) {
     return post(GetDlgItem(question, yes ? IDYES : IDNO), BM_CLICK, 0);
 }
 
-// How long a process ran, from its creation to its end by the system's
-// clock: the same measure whoever started it.
-ULONGLONG ranms(HANDLE process) {
+// Says how long an ended process ran, from its creation to its end by the
+// system's clock (the same measure whoever started it), and the processor
+// time it used.
+void saytimes(const std::string& what, HANDLE process) {
     FILETIME created, ended, kernel, user;
     if (!GetProcessTimes(process, &created, &ended, &kernel, &user)) {
-        return 0;
+        return;
     }
-    const auto ticks = [](const FILETIME& time) {
-        return (ULONGLONG{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+    const auto ms = [](const FILETIME& time) {
+        return ((ULONGLONG{time.dwHighDateTime} << 32) | time.dwLowDateTime) / 10000;
     };
-    return (ticks(ended) - ticks(created)) / 10000;
+    std::printf("  %s ran %llu ms, cpu %llu ms\n", what.c_str(), ms(ended) - ms(created),
+                ms(kernel) + ms(user));
 }
 
 bool runprogram(std::wstring command) {
@@ -318,7 +320,7 @@ bool runprogram(std::wstring command) {
                        GetExitCodeProcess(run.hProcess, &status);
     probe.last_run = GetTickCount64();
     if (ended) {
-        std::printf("  ran %llu ms\n", ranms(run.hProcess));
+        saytimes("the program", run.hProcess);
     }
     CloseHandle(run.hThread);
     CloseHandle(run.hProcess);
@@ -379,7 +381,7 @@ bool lifetime(const std::wstring& name) {
         std::printf("  %s did not %s\n", narrow(name).c_str(), started ? "end" : "start");
         return false;
     }
-    std::printf("  %s ran %llu ms\n", narrow(name).c_str(), ranms(*process));
+    saytimes(narrow(name), *process);
     CloseHandle(*process);
     return true;
 }
@@ -400,6 +402,7 @@ bool exited(DWORD expected) {
         std::puts("  the window's program did not end");
         return false;
     }
+    saytimes("the window", probe.process);
     if (status != expected) {
         std::printf("  the window's program ended with status %lu\n", status);
     }
