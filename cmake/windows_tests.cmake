@@ -187,4 +187,5 @@ if(virtual_torvik_build)
         set_tests_properties("virtual_torvik.${name}" PROPERTIES
             FIXTURES_REQUIRED virtual_torvik RESOURCE_LOCK virtual_torvik TIMEOUT 180)
     endforeach()
+    include("${PROJECT_SOURCE_DIR}/cmake/window_tests.cmake")
 endif()
