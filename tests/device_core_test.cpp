@@ -1,7 +1,10 @@
 // What the virtual Torvik's driver takes through its control device: a
 // reset request is any program's bytes, and only one that the control
 // program can make reaches the device core. The core itself never reads
-// past its fault lists, whatever their counts say.
+// past its fault lists, whatever their counts say; and what it does only for
+// the driver: writes held for a time, and storage that can run out. (The
+// protocol itself is tested through the simulated bootloader, which runs
+// the same core.)
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -53,19 +56,21 @@ bool accepted(const Reset& input, std::size_t length = sizeof(Reset)) {
     return virtualtorvik::acceptreset(&input, length, *taken);
 }
 
-TEST(ResetRequest, TakesTheOptionsExtremesAsTheyAre) {
+// The options' extremes are taken as they are, no input at all is the
+// bootloader without faults, and a request of any other length is refused.
+TEST(ResetRequest, TakesWhatTheOptionsMakeOfItsOwnLengthOnly) {
     const auto input = extremes();
     auto taken = std::make_unique<Reset>();
     ASSERT_TRUE(virtualtorvik::acceptreset(input.get(), sizeof(Reset), *taken));
     EXPECT_EQ(std::memcmp(taken.get(), input.get(), sizeof(Reset)), 0);
-}
-
-TEST(ResetRequest, NoInputIsTheBootloaderWithoutFaults) {
-    auto taken = std::make_unique<Reset>();
     std::memset(taken.get(), 0xA5, sizeof(Reset));
     ASSERT_TRUE(virtualtorvik::acceptreset(nullptr, 0, *taken));
     const Reset power_on{};
-    EXPECT_EQ(std::memcmp(taken.get(), &power_on, sizeof(Reset)), 0);
+    EXPECT_EQ(std::memcmp(taken.get(), &power_on, sizeof(Reset)), 0) << "no input";
+    for (const std::size_t length : {std::size_t{1}, sizeof(Reset) - 1, sizeof(Reset) + 1}) {
+        EXPECT_FALSE(accepted(*input, length)) << length;
+    }
+    EXPECT_FALSE(virtualtorvik::acceptreset(nullptr, sizeof(Reset), *taken));
 }
 
 struct Hostile {
@@ -117,17 +122,12 @@ TEST(ResetRequest, RefusesWhatNoOptionMakes) {
     }
 }
 
-TEST(ResetRequest, RefusesAnyOtherLength) {
-    const auto input = extremes();
-    for (const std::size_t length : {std::size_t{1}, sizeof(Reset) - 1, sizeof(Reset) + 1}) {
-        EXPECT_FALSE(accepted(*input, length)) << length;
-    }
-    auto taken = std::make_unique<Reset>();
-    EXPECT_FALSE(virtualtorvik::acceptreset(nullptr, sizeof(Reset), *taken));
-}
-
 std::uint8_t* anyslot(void* block, std::uint16_t) {
     return static_cast<std::uint8_t*>(block);
+}
+
+std::uint8_t* noroom(void*, std::uint16_t) {
+    return nullptr;
 }
 
 const std::uint8_t* nothingstored(const void*, std::uint16_t) {
@@ -152,6 +152,28 @@ TEST(ResetRequest, ACoreGivenOverFullListsStaysWithinThem) {
     EXPECT_TRUE(outcome.acknowledge);
     EXPECT_FALSE(faults->no_ack.add({}));
     EXPECT_EQ(faults->no_ack.inuse(), FAULT_ENTRIES);
+}
+
+TEST(DeviceCore, HoldsTheNamedWriteItsTimeAsOftenAsToldThenTakesItAtOnce) {
+    auto faults = std::make_unique<devicecore::Faults>();
+    faults->held_writes.add({0x1000, 3, 1, 1500});
+    auto core = std::make_unique<devicecore::Bootloader>();
+    core->start(*faults, {nullptr, noroom, nothingstored});
+    const std::vector<Report> reports = blockreports(0x1000);
+    EXPECT_EQ(core->writeheld(reports[2].data()), 0);
+    EXPECT_EQ(core->writeheld(reports[3].data()), 1500);
+    EXPECT_EQ(core->writeheld(reports[3].data()), 0);
+}
+
+TEST(DeviceCore, AnIntactBlockWithoutRoomIsNotAcknowledged) {
+    auto core = std::make_unique<devicecore::Bootloader>();
+    core->start(*std::make_unique<devicecore::Faults>(), {nullptr, noroom, nothingstored});
+    devicecore::Outcome outcome{};
+    for (const Report& report : blockreports(0x1000)) {
+        outcome = core->take(report.data(), 0);
+    }
+    EXPECT_EQ(outcome.taken, devicecore::Taken::NO_ROOM);
+    EXPECT_FALSE(outcome.acknowledge);
 }
 
 }  // namespace
