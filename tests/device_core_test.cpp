@@ -19,8 +19,10 @@
 namespace {
 
 using devicecore::FAULT_ENTRIES;
-using devicecore::MAX_FAULT_COUNT;
-using devicecore::MAX_FAULT_MS;
+// The options' largest count and time, by value: tested against the core's
+// own names, a bound would pass whatever it held.
+constexpr int COUNT_MAX = 1000000;
+constexpr devicecore::Millis A_DAY_MS = 86400000;
 using virtualtorvik::Reset;
 
 void takeoption(const char* name, const char* value, devicecore::Faults& faults) {
@@ -41,12 +43,12 @@ std::unique_ptr<Reset> extremes() {
         // torvik-sim holds its stalled writes for ever; the control program
         // holds them for a time.
         faults.held_writes.add({0xFFFF, devicecore::CHUNKS - 1,
-                                odd ? MAX_FAULT_COUNT : devicecore::ALWAYS,
-                                odd ? MAX_FAULT_MS : devicecore::FOREVER});
+                                odd ? COUNT_MAX : devicecore::ALWAYS,
+                                odd ? A_DAY_MS : devicecore::FOREVER});
     }
     takeoption("--ack-delay", "86400000", faults);
     takeoption("--unplug-after", "0xFFFF", faults);
-    faults.write_ms = MAX_FAULT_MS;
+    faults.write_ms = A_DAY_MS;
     reset->firmware = virtualtorvik::Firmware::NORMAL;
     return reset;
 }
@@ -89,25 +91,24 @@ const Hostile HOSTILE[] = {
     {"held_writes' used 4096", [](Reset& r) { r.faults.held_writes.used = OVER_FULL; }},
     {"a count below ALWAYS", [](Reset& r) { r.faults.no_ack.entries[LAST].count = -2; }},
     {"a count past the largest",
-     [](Reset& r) { r.faults.wrong_ack.entries[LAST].count = MAX_FAULT_COUNT + 1; }},
+     [](Reset& r) { r.faults.wrong_ack.entries[LAST].count = COUNT_MAX + 1; }},
     {"the lowest count",
      [](Reset& r) { r.faults.held_writes.entries[LAST].count = std::numeric_limits<int>::min(); }},
     {"a late acknowledgement's negative ms",
      [](Reset& r) { r.faults.late_ack.entries[LAST].ms = -1; }},
     {"a late acknowledgement past a day",
-     [](Reset& r) { r.faults.late_ack.entries[LAST].ms = MAX_FAULT_MS + 1; }},
+     [](Reset& r) { r.faults.late_ack.entries[LAST].ms = A_DAY_MS + 1; }},
     {"a late acknowledgement's ms INT64_MAX",
      [](Reset& r) { r.faults.late_ack.entries[LAST].ms = LONGEST; }},
-    {"no_ack's ms past a day",
-     [](Reset& r) { r.faults.no_ack.entries[LAST].ms = MAX_FAULT_MS + 1; }},
+    {"no_ack's ms past a day", [](Reset& r) { r.faults.no_ack.entries[LAST].ms = A_DAY_MS + 1; }},
     {"a held write below FOREVER", [](Reset& r) { r.faults.held_writes.entries[LAST].ms = -2; }},
     {"a held write past a day",
-     [](Reset& r) { r.faults.held_writes.entries[LAST].ms = MAX_FAULT_MS + 1; }},
+     [](Reset& r) { r.faults.held_writes.entries[LAST].ms = A_DAY_MS + 1; }},
     {"a held chunk past a block's",
      [](Reset& r) { r.faults.held_writes.entries[LAST].chunk = devicecore::CHUNKS; }},
     {"an acknowledgement delay INT64_MAX", [](Reset& r) { r.faults.ack_delay_ms = LONGEST; }},
     {"a negative acknowledgement delay", [](Reset& r) { r.faults.ack_delay_ms = -1; }},
-    {"a write time past a day", [](Reset& r) { r.faults.write_ms = MAX_FAULT_MS + 1; }},
+    {"a write time past a day", [](Reset& r) { r.faults.write_ms = A_DAY_MS + 1; }},
     {"a negative write time", [](Reset& r) { r.faults.write_ms = -1; }},
     {"the unplug byte 7", [](Reset& r) { std::memset(&r.faults.unplug, 7, 1); }},
     {"firmware 9", [](Reset& r) { r.firmware = static_cast<virtualtorvik::Firmware>(9); }},
