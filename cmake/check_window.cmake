@@ -121,7 +121,7 @@ elseif(CASE STREQUAL "escape_while_waiting_ends_with_status_2")
     set(restarted no)
     set(steps start "${window}"
         text ${HEADLINE} "Connect the Torvik in bootloader mode"
-        key escape exit 2)
+        escape exit 2)
 elseif(CASE STREQUAL "failed_mcu_block_then_try_again")
     # MCU block 6, the third, never acknowledged; then the device without faults.
     set(options --no-ack=6)
@@ -137,7 +137,7 @@ elseif(CASE STREQUAL "stopping_asks_then_ends_the_updater")
     set(restarted no)
     set(steps start "${window}" ${updating} bar 16 ${blocks}
         close answer no "${stopping}" steady 300
-        key escape answer yes "${stopping}"
+        escape answer yes "${stopping}"
         text ${HEADLINE} "The update was stopped" no-process torvikupdate.exe
         click ${CANCEL} exit 4)
 elseif(CASE STREQUAL "updater_missing")

@@ -1,38 +1,19 @@
-// window-probe: drives "Update Torvik.exe" from outside, as a user would,
-// for the Windows suite's window cases and scripts/window-pictures. It runs
-// in the window's Wine prefix, finds the window by its title, reads its
-// controls (WM_GETTEXT, PBM_GETPOS, PBM_GETRANGE) and presses its buttons
-// (BM_CLICK), step by step:
-//
-//   window-probe STEP...
-//     start PATH          start the window program (its working folder not its own)
-//     text ID PATTERN     wait until control ID reads PATTERN ('*' matches any text)
-//     empty ID            wait until control ID has no text
-//     bar POS RANGE       wait until the progress bar stands at POS of 0..RANGE
-//     steady MS           what the waits since the last action (or steady) saw holds
-//                         for MS more
-//     click ID            press button ID
-//     key escape|return   press a key in the window
-//     close               close the window (its close box)
-//     answer yes|no PATTERN  the window's question reads PATTERN: answer it
-//     run COMMAND         run a program (a Windows command line) to its end, status 0;
-//                         say how long it ran
-//     within MS           the next wait must end within MS of the last run's end (or
-//                         the start)
-//     limit MS            the time limit of every following wait (default 60000)
-//     print ID            print "ID: " and control ID's text on a line of its own
-//     await FILE          wait until FILE exists (a script's sign that it is done:
-//                         scripts/window-pictures took its picture)
-//     no-process NAME     no process of that name runs now
-//     lifetime NAME       wait for a process of that name to start and end; say how
-//                         long it ran (scripts/benchmark)
-//     exit STATUS         wait for the window's program to end, with STATUS
-//
-// Status 0 when every step passed; 1 at the first that did not, after
-// printing what it saw. Messages that the window's thread must handle while it
-// may sit in a modal loop (a click that asks a question) are posted, never
-// sent, and every sent message has a time limit, so the probe never hangs on
-// the window.
+// window-probe: drives "Update Torvik.exe" from outside as a user would, for
+// cmake/check_window.cmake and scripts/window-pictures, benchmark and
+// check-signing. In the window's Wine prefix it runs the STEPs in turn:
+//   start PATH | run COMMAND (to its end, status 0) | exit STATUS (the window's)
+//   text ID PATTERN ('*': any text) | empty ID | bar POS RANGE (of 0..RANGE)
+//   steady MS (what the waits since the last action saw holds MS more)
+//   click ID | escape | close | answer yes|no PATTERN (the window's question)
+//   within MS (the next wait ends MS after the last start or run at most)
+//   limit MS (of every later wait; 60000) | print ID (as "ID: text")
+//   await FILE | no-process NAME | lifetime NAME (it starts and ends, status 0)
+// Each process it waits for is said to have run so many ms (scripts/benchmark
+// reads that). Status 0 when every step passed; 1 at the first that did not,
+// after printing what it saw. Messages that the window's thread must handle
+// while it may sit in a modal loop (a click that asks a question) are posted,
+// never sent, and every sent message has a time limit, so the probe never
+// hangs on the window.
 #include <windows.h>
 #include <commctrl.h>
 #include <tlhelp32.h>
@@ -40,7 +21,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -56,6 +36,16 @@ constexpr int EXIT_USAGE = 64;
 // The controls printed when a step fails: what the window showed then.
 const int SHOWN_CONTROLS[] = {IDC_HEADLINE, IDC_MESSAGE,  IDC_PHASE,     IDC_TIME_LEFT,
                               IDC_WARNING,  IDC_LOG_NAME, IDC_TRY_AGAIN, IDCANCEL};
+
+// What a wait waits for: true when it holds, else `seen` says what it saw.
+using Condition = std::function<bool(std::wstring& seen)>;
+
+PROCESS_INFORMATION started{};  // the window's program
+HWND window = nullptr;
+DWORD limit_ms = 60000;
+ULONGLONG last_run = 0;
+DWORD within_ms = 0;          // 0: no bound from the last run
+std::vector<Condition> held;  // the waits since the last action, for `steady`
 
 std::string narrow(const std::wstring& text) {
     std::string out;
@@ -73,84 +63,42 @@ bool matches(const wchar_t* pattern, const wchar_t* text) {
     return *pattern == *text && (*text == 0 || matches(pattern + 1, text + 1));
 }
 
-bool asked(HWND window, UINT message, WPARAM wparam, DWORD_PTR& result) {
-    return SendMessageTimeoutW(window, message, wparam, 0, SMTO_ABORTIFHUNG, ANSWER_TIMEOUT_MS,
+bool asked(HWND target, UINT message, WPARAM wparam, LPARAM lparam, DWORD_PTR& result) {
+    return SendMessageTimeoutW(target, message, wparam, lparam, SMTO_ABORTIFHUNG, ANSWER_TIMEOUT_MS,
                                &result) != 0;
 }
 
 std::wstring textof(HWND control) {
     DWORD_PTR length = 0;
-    if (control == nullptr || !asked(control, WM_GETTEXTLENGTH, 0, length)) {
+    if (control == nullptr || !asked(control, WM_GETTEXTLENGTH, 0, 0, length)) {
         return control == nullptr ? L"<no control>" : L"<no answer>";
     }
     std::wstring text(length + 1, L'\0');
-    DWORD_PTR copied = 0;
-    if (SendMessageTimeoutW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
-                            SMTO_ABORTIFHUNG, ANSWER_TIMEOUT_MS, &copied) == 0) {
+    if (!asked(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), length)) {
         return L"<no answer>";
     }
-    text.resize(copied);
+    text.resize(length);
     return text;
 }
 
-struct Probe {
-    PROCESS_INFORMATION started{};
-    HWND window = nullptr;
-    HANDLE process = nullptr;  // the window's program
-    DWORD limit_ms = 60000;
-    ULONGLONG last_run = 0;
-    DWORD within_ms = 0;  // 0: no bound from the last run
-    // The conditions waited for since the last action or `steady`, for `steady`.
-    std::vector<std::function<bool(std::string&)>> seen;
-};
-
-Probe probe;
-
-// The window: a top-level "Update Torvik" with the headline control (the
-// question the window asks has the same title), of the started program if
-// this probe started it.
-BOOL CALLBACK takewindow(HWND candidate, LPARAM) {
-    wchar_t title[64] = {};
-    GetWindowTextW(candidate, title, 64);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(candidate, &pid);
-    if (std::wstring(title) != TORVIK_WINDOW_TITLE ||
-        GetDlgItem(candidate, IDC_HEADLINE) == nullptr ||
-        (probe.started.hProcess != nullptr && pid != probe.started.dwProcessId)) {
-        return TRUE;
-    }
-    probe.window = candidate;
-    probe.process = probe.started.hProcess != nullptr
-                        ? probe.started.hProcess
-                        : OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    return FALSE;
+// The first top-level window of that class for which `wanted` holds.
+HWND topwindow(const wchar_t* type, const std::function<bool(HWND)>& wanted) {
+    HWND candidate = nullptr;
+    do {
+        candidate = FindWindowExW(nullptr, candidate, type, nullptr);
+    } while (candidate != nullptr && !wanted(candidate));
+    return candidate;
 }
 
 HWND findwindow() {
-    if (probe.window == nullptr || !IsWindow(probe.window)) {
-        probe.window = nullptr;
-        EnumWindows(takewindow, 0);
+    if (!IsWindow(window)) {
+        window = topwindow(TORVIK_WINDOW_CLASS, [](HWND candidate) {
+            DWORD id = 0;
+            GetWindowThreadProcessId(candidate, &id);
+            return id == started.dwProcessId;
+        });
     }
-    return probe.window;
-}
-
-// The question the window asks: a message box it owns.
-HWND question = nullptr;
-BOOL CALLBACK takequestion(HWND candidate, LPARAM) {
-    wchar_t type[16] = {};
-    GetClassNameW(candidate, type, 16);
-    if (std::wstring(type) == L"#32770" && GetWindow(candidate, GW_OWNER) == probe.window &&
-        IsWindowVisible(candidate)) {
-        question = candidate;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// All the texts of the question's controls, one after another.
-BOOL CALLBACK addtext(HWND control, LPARAM all) {
-    *reinterpret_cast<std::wstring*>(all) += textof(control) + L"\n";
-    return TRUE;
+    return window;
 }
 
 void showwindow() {
@@ -159,7 +107,7 @@ void showwindow() {
         return;
     }
     for (int id : SHOWN_CONTROLS) {
-        const HWND control = GetDlgItem(probe.window, id);
+        const HWND control = GetDlgItem(window, id);
         RECT at = {};
         GetWindowRect(control, &at);
         std::printf("  control %d%s at %ldx%ld+%ld+%ld: '%s'\n", id,
@@ -168,180 +116,161 @@ void showwindow() {
     }
 }
 
-// Waits until `condition` holds, within the time limit (or the bound after
-// the last run); `condition` says what it saw.
-bool waitfor(const std::function<bool(std::string&)>& condition) {
+// Waits until `condition` holds, within the time limit or the bound after
+// the last run.
+bool waitfor(const Condition& condition) {
     const ULONGLONG start = GetTickCount64();
-    const ULONGLONG deadline =
-        probe.within_ms != 0 ? probe.last_run + probe.within_ms : start + probe.limit_ms;
-    const DWORD bound = probe.within_ms;
-    probe.within_ms = 0;
-    std::string seen;
-    for (;;) {
-        if (condition(seen)) {
-            probe.seen.push_back(condition);
-            if (bound != 0) {
-                std::printf("  reached %llu ms after the run\n", GetTickCount64() - probe.last_run);
-            }
-            return true;
-        }
+    const DWORD bound = within_ms;
+    const ULONGLONG deadline = bound != 0 ? last_run + bound : start + limit_ms;
+    within_ms = 0;
+    std::wstring seen;
+    while (!condition(seen)) {
         if (GetTickCount64() >= deadline) {
-            std::printf("  waited %llu ms; %s\n", GetTickCount64() - start, seen.c_str());
+            std::printf("  waited %llu ms; %s\n", GetTickCount64() - start, narrow(seen).c_str());
             return false;
         }
         Sleep(POLL_MS);
     }
+    held.push_back(condition);
+    if (bound != 0) {
+        std::printf("  reached %llu ms after the run\n", GetTickCount64() - last_run);
+    }
+    return true;
 }
 
 bool steady(DWORD ms) {
     const ULONGLONG end = GetTickCount64() + ms;
-    std::string seen;
-    while (GetTickCount64() < end) {
-        for (const auto& condition : probe.seen) {
+    std::wstring seen;
+    for (; GetTickCount64() < end; Sleep(POLL_MS)) {
+        for (const Condition& condition : held) {
             if (!condition(seen)) {
-                std::printf("  changed: %s\n", seen.c_str());
+                std::printf("  changed: %s\n", narrow(seen).c_str());
                 return false;
             }
         }
-        Sleep(POLL_MS);
     }
-    probe.seen.clear();
+    held.clear();
     return true;
 }
 
+// The window, waited for: a program's first look may come before it is made.
+HWND waitwindow() {
+    waitfor([](std::wstring& seen) {
+        seen = L"no window";
+        return findwindow() != nullptr;
+    });
+    return window;
+}
+
 bool textis(int id, const std::wstring& pattern) {
-    return waitfor([id, pattern](std::string& seen) {
-        if (findwindow() == nullptr) {
-            seen = "no window";
-            return false;
-        }
-        const HWND control = GetDlgItem(probe.window, id);
-        const std::wstring text = textof(control);
+    return waitfor([id, pattern](std::wstring& seen) {
+        const HWND control = GetDlgItem(findwindow(), id);
         // A text the user cannot see is not shown, whatever the control holds.
         RECT area = {};
         const bool hidden =
             !pattern.empty() &&
             (!IsWindowVisible(control) || !GetClientRect(control, &area) || IsRectEmpty(&area));
-        seen = "control " + std::to_string(id) + (hidden ? " (hidden)" : "") + " reads '" +
-               narrow(text) + "', expected '" + narrow(pattern) + "'";
+        const std::wstring text = textof(control);
+        seen = L"control " + std::to_wstring(id) + (hidden ? L" (hidden)" : L"") + L" reads '" +
+               text + L"', expected '" + pattern + L"'";
         return !hidden && matches(pattern.c_str(), text.c_str());
     });
 }
 
-bool barat(long position, long range) {
-    return waitfor([position, range](std::string& seen) {
-        DWORD_PTR at = 0, low = 1, high = 0;
-        const HWND bar = findwindow() != nullptr ? GetDlgItem(probe.window, IDC_PROGRESS) : nullptr;
-        if (bar == nullptr || !asked(bar, PBM_GETPOS, 0, at) ||
-            !asked(bar, PBM_GETRANGE, TRUE, low) || !asked(bar, PBM_GETRANGE, FALSE, high)) {
-            seen = "no progress bar";
+bool barat(DWORD_PTR position, DWORD_PTR range) {
+    return waitfor([position, range](std::wstring& seen) {
+        const HWND bar = GetDlgItem(findwindow(), IDC_PROGRESS);
+        DWORD_PTR at = 0;
+        DWORD_PTR low = 1;
+        DWORD_PTR high = 0;
+        seen = L"no progress bar";
+        if (!asked(bar, PBM_GETPOS, 0, 0, at) || !asked(bar, PBM_GETRANGE, TRUE, 0, low) ||
+            !asked(bar, PBM_GETRANGE, FALSE, 0, high)) {
             return false;
         }
-        seen = "the bar stands at " + std::to_string(at) + " of " + std::to_string(low) + ".." +
-               std::to_string(high) + ", expected " + std::to_string(position) + " of 0.." +
-               std::to_string(range);
-        return static_cast<long>(at) == position && low == 0 && static_cast<long>(high) == range;
+        seen = L"the bar stands at " + std::to_wstring(at) + L" of " + std::to_wstring(low) +
+               L".." + std::to_wstring(high);
+        return at == position && low == 0 && high == range;
     });
 }
 
-// Actions: what the waits saw before no longer needs to hold.
-bool post(HWND target, UINT message, WPARAM wparam, LPARAM lparam = 0) {
-    probe.seen.clear();
-    return target != nullptr && PostMessageW(target, message, wparam, lparam);
-}
-
-// The window, waited for: a program's first look may come before it is made.
-bool havewindow() {
-    return waitfor([](std::string& seen) {
-        seen = "no window";
-        return findwindow() != nullptr;
+bool await(const std::wstring& file) {
+    return waitfor([file](std::wstring& seen) {
+        seen = L"no file " + file;
+        return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
     });
 }
 
-bool click(int id) {
-    return havewindow() && post(GetDlgItem(probe.window, id), BM_CLICK, 0);
+// An action: what the waits saw before no longer needs to hold.
+bool post(HWND target, UINT message, WPARAM wparam) {
+    held.clear();
+    return target != nullptr && PostMessageW(target, message, wparam, 0);
+}
+
+// The question the window asks: a message box it owns.
+HWND findquestion() {
+    return topwindow(L"#32770", [](HWND candidate) {
+        return findwindow() != nullptr && GetWindow(candidate, GW_OWNER) == window &&
+               IsWindowVisible(candidate);
+    });
 }
 
 bool answer(bool yes, const std::wstring& pattern) {
-    question = nullptr;
-    auto texts = std::make_shared<std::wstring>();
-    const bool asked_it = waitfor([texts](std::string& seen) {
-        question = nullptr;
-        if (findwindow() != nullptr) {
-            EnumWindows(takequestion, 0);
+    const bool asked_it = waitfor([pattern](std::wstring& seen) {
+        const HWND question = findquestion();
+        seen = question == nullptr ? L"no question from the window" : L"the question reads:";
+        for (HWND control = GetWindow(question, GW_CHILD); control != nullptr;
+             control = GetWindow(control, GW_HWNDNEXT)) {
+            seen += L" " + textof(control);
         }
-        seen = "no question from the window";
-        if (question == nullptr) {
-            return false;
-        }
-        texts->clear();
-        EnumChildWindows(question, addtext, reinterpret_cast<LPARAM>(texts.get()));
-        return true;
+        return question != nullptr && matches((L"*" + pattern + L"*").c_str(), seen.c_str());
     });
-    if (!asked_it) {
-        return false;
-    }
-    const std::wstring all = L"*" + pattern + L"*";
-    if (!matches(all.c_str(), texts->c_str())) {
-        std::printf("  the question reads '%s', expected '%s'\n", narrow(*texts).c_str(),
-                    narrow(pattern).c_str());
-        return false;
-    }
-    return post(GetDlgItem(question, yes ? IDYES : IDNO), BM_CLICK, 0);
+    return asked_it && post(GetDlgItem(findquestion(), yes ? IDYES : IDNO), BM_CLICK, 0);
 }
 
-// Says how long an ended process ran, from its creation to its end by the
-// system's clock (the same measure whoever started it), and the processor
-// time it used.
-void saytimes(const std::string& what, HANDLE process) {
-    FILETIME created, ended, kernel, user;
-    if (!GetProcessTimes(process, &created, &ended, &kernel, &user)) {
-        return;
+// Waits for `process` to end with status `expected` and says how long it
+// ran, from its creation to its end by the system's clock (the same measure
+// whoever started it), and the processor time it used.
+bool ended(const std::string& what, HANDLE process, DWORD expected) {
+    const bool done = waitfor([process](std::wstring& seen) {
+        seen = L"it did not end";
+        return WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    });
+    held.clear();
+    FILETIME created, end, kernel, user;
+    DWORD status = 0;
+    if (!done || !GetExitCodeProcess(process, &status) ||
+        !GetProcessTimes(process, &created, &end, &kernel, &user)) {
+        return false;
     }
     const auto ms = [](const FILETIME& time) {
         return ((ULONGLONG{time.dwHighDateTime} << 32) | time.dwLowDateTime) / 10000;
     };
-    std::printf("  %s ran %llu ms, cpu %llu ms\n", what.c_str(), ms(ended) - ms(created),
-                ms(kernel) + ms(user));
+    std::printf("  %s ran %llu ms, cpu %llu ms, status %lu\n", what.c_str(), ms(end) - ms(created),
+                ms(kernel) + ms(user), status);
+    return status == expected;
 }
 
-bool runprogram(std::wstring command) {
+bool launch(std::wstring command, PROCESS_INFORMATION& process) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION run{};
-    probe.seen.clear();
+    held.clear();
+    last_run = GetTickCount64();
     if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &run)) {
+                        &startup, &process)) {
         std::printf("  cannot start it: error %lu\n", GetLastError());
         return false;
     }
-    DWORD status = 1;
-    const bool ended = WaitForSingleObject(run.hProcess, probe.limit_ms) == WAIT_OBJECT_0 &&
-                       GetExitCodeProcess(run.hProcess, &status);
-    probe.last_run = GetTickCount64();
-    if (ended) {
-        saytimes("the program", run.hProcess);
-    }
+    return true;
+}
+
+bool runprogram(const std::wstring& command) {
+    PROCESS_INFORMATION run{};
+    const bool done = launch(command, run) && ended("the program", run.hProcess, 0);
+    last_run = GetTickCount64();
     CloseHandle(run.hThread);
     CloseHandle(run.hProcess);
-    if (!ended || status != 0) {
-        std::printf("  %s\n", ended ? ("status " + std::to_string(status)).c_str() : "did not end");
-    }
-    return ended && status == 0;
-}
-
-bool start(const std::wstring& path) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    std::wstring command = L"\"" + path + L"\"";
-    probe.seen.clear();
-    if (!CreateProcessW(path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &probe.started)) {
-        std::printf("  cannot start it: error %lu\n", GetLastError());
-        return false;
-    }
-    probe.last_run = GetTickCount64();
-    return true;
+    return done;
 }
 
 // The ID of a running process of that name, 0 for none.
@@ -358,114 +287,61 @@ DWORD processid(const std::wstring& name) {
     return found;
 }
 
-bool noprocess(const std::wstring& name) {
-    const bool found = processid(name) != 0;
-    if (found) {
-        std::printf("  %s runs\n", narrow(name).c_str());
-    }
-    return !found;
-}
-
-// Waits for a process of that name to start and to end, and says how long it ran.
 bool lifetime(const std::wstring& name) {
-    auto process = std::make_shared<HANDLE>(nullptr);
-    const bool started = waitfor([name, process](std::string& seen) {
-        seen = narrow(name) + " does not run";
-        const DWORD id = processid(name);
-        *process = id != 0 ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id)
-                           : nullptr;
-        return *process != nullptr;
+    const bool runs = waitfor([name](std::wstring& seen) {
+        seen = name + L" does not run";
+        return processid(name) != 0;
     });
-    probe.seen.clear();
-    if (!started || WaitForSingleObject(*process, probe.limit_ms) != WAIT_OBJECT_0) {
-        std::printf("  %s did not %s\n", narrow(name).c_str(), started ? "end" : "start");
-        return false;
-    }
-    saytimes(narrow(name), *process);
-    CloseHandle(*process);
-    return true;
+    const DWORD access = SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION;
+    const HANDLE process = runs ? OpenProcess(access, FALSE, processid(name)) : nullptr;
+    const bool done = process != nullptr && ended(narrow(name), process, 0);
+    CloseHandle(process);
+    return done;
 }
 
-bool exited(DWORD expected) {
-    if (probe.started.hProcess == nullptr) {
-        findwindow();
-    } else {
-        probe.process = probe.started.hProcess;
-    }
-    if (probe.process == nullptr) {
-        std::puts("  no window program to wait for");
-        return false;
-    }
-    DWORD status = 0;
-    if (WaitForSingleObject(probe.process, probe.limit_ms) != WAIT_OBJECT_0 ||
-        !GetExitCodeProcess(probe.process, &status)) {
-        std::puts("  the window's program did not end");
-        return false;
-    }
-    saytimes("the window", probe.process);
-    if (status != expected) {
-        std::printf("  the window's program ended with status %lu\n", status);
-    }
-    return status == expected;
+DWORD number(const wchar_t* text) {
+    return std::wcstoul(text, nullptr, 0);
 }
 
-// One step and its arguments, and how many arguments it takes.
+bool setting(DWORD& to, const wchar_t* ms) {
+    to = number(ms);
+    return to != 0;
+}
+
+HWND control(const wchar_t* id) {
+    return GetDlgItem(waitwindow(), number(id));
+}
+
+bool print(const wchar_t* id) {
+    std::printf("%ls: %s\n", id, narrow(textof(control(id))).c_str());
+    return control(id) != nullptr;
+}
+
+// A step: its name, how many arguments it takes and what it does with them.
 struct Step {
     const wchar_t* name;
     int arguments;
-    std::function<bool(wchar_t** arguments)> run;
+    bool (*run)(wchar_t** arguments);
 };
 
-long number(const wchar_t* text) {
-    return std::wcstol(text, nullptr, 0);
-}
-
 const Step STEPS[] = {
-    {L"start", 1, [](wchar_t** a) { return start(a[0]); }},
+    {L"start", 1, [](wchar_t** a) { return launch(L"\"" + std::wstring(a[0]) + L"\"", started); }},
+    {L"run", 1, [](wchar_t** a) { return runprogram(a[0]); }},
+    {L"exit", 1, [](wchar_t** a) { return ended("the window", started.hProcess, number(a[0])); }},
     {L"text", 2, [](wchar_t** a) { return textis(number(a[0]), a[1]); }},
     {L"empty", 1, [](wchar_t** a) { return textis(number(a[0]), L""); }},
     {L"bar", 2, [](wchar_t** a) { return barat(number(a[0]), number(a[1])); }},
     {L"steady", 1, [](wchar_t** a) { return steady(number(a[0])); }},
-    {L"click", 1, [](wchar_t** a) { return click(number(a[0])); }},
-    {L"key", 1,
-     [](wchar_t** a) {
-         const std::wstring key = a[0];
-         return (key == L"escape" || key == L"return") && havewindow() &&
-                post(probe.window, WM_KEYDOWN, key == L"escape" ? VK_ESCAPE : VK_RETURN);
-     }},
-    {L"close", 0, [](wchar_t**) { return havewindow() && post(probe.window, WM_CLOSE, 0); }},
+    {L"click", 1, [](wchar_t** a) { return post(control(a[0]), BM_CLICK, 0); }},
+    {L"escape", 0, [](wchar_t**) { return post(waitwindow(), WM_KEYDOWN, VK_ESCAPE); }},
+    {L"close", 0, [](wchar_t**) { return post(waitwindow(), WM_CLOSE, 0); }},
     {L"answer", 2, [](wchar_t** a) { return answer(std::wstring(a[0]) == L"yes", a[1]); }},
-    {L"run", 1, [](wchar_t** a) { return runprogram(a[0]); }},
-    {L"within", 1,
-     [](wchar_t** a) {
-         probe.within_ms = number(a[0]);
-         return probe.within_ms != 0;
-     }},
-    {L"limit", 1,
-     [](wchar_t** a) {
-         probe.limit_ms = number(a[0]);
-         return probe.limit_ms != 0;
-     }},
-    {L"print", 1,
-     [](wchar_t** a) {
-         if (!havewindow()) {
-             return false;
-         }
-         std::printf("%ls: %s\n", a[0],
-                     narrow(textof(GetDlgItem(probe.window, number(a[0])))).c_str());
-         return true;
-     }},
-    {L"await", 1,
-     [](wchar_t** a) {
-         const std::wstring file = a[0];
-         return waitfor([file](std::string& seen) {
-             seen = "no file " + narrow(file);
-             return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
-         });
-     }},
-    {L"no-process", 1, [](wchar_t** a) { return noprocess(a[0]); }},
+    {L"within", 1, [](wchar_t** a) { return setting(within_ms, a[0]); }},
+    {L"limit", 1, [](wchar_t** a) { return setting(limit_ms, a[0]); }},
+    {L"print", 1, [](wchar_t** a) { return print(a[0]); }},
+    {L"await", 1, [](wchar_t** a) { return await(a[0]); }},
+    {L"no-process", 1, [](wchar_t** a) { return processid(a[0]) == 0; }},
     {L"lifetime", 1, [](wchar_t** a) { return lifetime(a[0]); }},
-    {L"exit", 1, [](wchar_t** a) { return exited(number(a[0])); }},
 };
 
 const Step* findstep(const std::wstring& name) {
@@ -484,16 +360,15 @@ int wmain(int argc, wchar_t** argv) {
     for (int i = 1; i < argc;) {
         const Step* step = findstep(argv[i]);
         if (step == nullptr || i + step->arguments >= argc) {
-            std::printf("window-probe: unknown step or missing argument at '%s'\n",
-                        narrow(argv[i]).c_str());
+            std::printf("window-probe: unknown step or missing argument at '%ls'\n", argv[i]);
             return EXIT_USAGE;
         }
         if (!step->run(argv + i + 1)) {
-            std::string words;
+            std::printf("window-probe: step");
             for (int k = i; k <= i + step->arguments; ++k) {
-                words += " " + narrow(argv[k]);
+                std::printf(" %s", narrow(argv[k]).c_str());
             }
-            std::printf("window-probe: step%s failed; the window showed:\n", words.c_str());
+            std::printf(" failed; the window showed:\n");
             showwindow();
             return EXIT_FAILED;
         }
