@@ -88,4 +88,18 @@ TEST_F(SimBusTest, Flash2kRefusesABlockLongerThanTheFrameCarries) {
     EXPECT_EQ(bus().accounting().writes, 0);
 }
 
+// A chunk that cannot be written ends the attempt: the rest of the block is
+// not sent, and no acknowledgement is waited for.
+TEST_F(SimBusTest, Flash2kEndsAnAttemptAtAChunkThatCannotBeWritten) {
+    sim::Faults faults;
+    faults.stalled_writes.push_back({0x1000, 5, sim::Faults::ALWAYS});
+    const HANDLE handle = attach(std::make_shared<sim::Bootloader>(faults));
+    const std::vector<std::uint8_t> data(BLOCK_SIZE, 0x5A);
+    EXPECT_EQ(flash2k(handle, 0x1000, data.data(), data.size()), 0);
+    // Each of 4 attempts: chunks 0 to 4, chunk 5 tried 3 times; the only
+    // read, the stale-input check's.
+    EXPECT_EQ(bus().accounting().writes, 4 * (5 + 3));
+    EXPECT_EQ(bus().accounting().reads, 4);
+}
+
 }  // namespace

@@ -427,6 +427,8 @@ TEST_F(LinuxBackend, StringFourThroughAControlTransferWhenSysfsHasNone) {
             asked.insert(asked.end(), {transfer->wValue, transfer->wIndex});
             // Without a time-out a device that does not answer would hold the search.
             EXPECT_GT(transfer->timeout, 0u);
+            EXPECT_EQ(transfer->bRequestType << 8 | transfer->bRequest, 0x8006)
+                << "GET_DESCRIPTOR, a standard request from the device to the host";
             static const Bytes languages = {4, 3, 0x07, 0x04};  // German
             const bool list = (transfer->wValue & 0xFF) == 0;
             const Bytes& answer = list ? languages : test.answer;
@@ -533,10 +535,9 @@ TEST_F(LinuxBackend, StringFileFoundByWalkingTheActiveConfiguration) {
 // device not connected), and the one line the Linux program adds: only for
 // the Torvik, and only when permission is what is missing.
 TEST_F(LinuxBackend, AFailedOpenGivesWindowsCodeAndSaysWhenTheTorvikMayNotBeOpened) {
-    HidrawEntry mouse;
-    mouse.number = 1;
-    mouse.vendor_id = OTHER_VENDOR;
-    tree.add(mouse);
+    HidrawEntry other = torvikentry(1);  // another maker's, with the Torvik's product ID
+    other.vendor_id = OTHER_VENDOR;
+    tree.add(other);
     tree.add(torvikentry(2));
     HidrawEntry sibling = torvikentry(3);  // the Torvik's maker, another product
     sibling.product_id = TORVIK_PRODUCT_ID ^ 1;
