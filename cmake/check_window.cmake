@@ -161,7 +161,7 @@ execute_process(
     OUTPUT_FILE "${stdout_file}"
     ERROR_FILE "${stderr_file}"
     RESULT_VARIABLE status
-    TIMEOUT 230)
+    TIMEOUT 290)
 file(READ "${stdout_file}" stdout)
 file(READ "${stderr_file}" stderr)
 

@@ -45,5 +45,5 @@ foreach(case IN LISTS window_cases)
                      "-DCASE=${case}"
                      -P "${PROJECT_SOURCE_DIR}/cmake/check_window.cmake")
     set_tests_properties("window.${case}" PROPERTIES
-        FIXTURES_REQUIRED window RESOURCE_LOCK window TIMEOUT 240)
+        FIXTURES_REQUIRED window RESOURCE_LOCK window TIMEOUT 300)
 endforeach()
