@@ -17,9 +17,6 @@
 #   RACE_ALLOWANCE=N  the sendings and reads may each exceed those by up to N
 #   MIN_ELAPSED=MS    the run takes at least this long (a fault that holds it up)
 #   SAVE=ON           --save, and the stored images equal the built-in ones
-#   LAUNCHER=ON       run "Update Torvik.exe" instead, beside torvikupdate.exe
-#                     in a folder named as a second download; its output is
-#                     the updater's and then its line for the status
 
 foreach(variable IN ITEMS RUN BUILD_DIR EXE PREFIX OUTPUT_DIR FPGA_IMAGE MCU_IMAGE)
     if(NOT DEFINED ${variable})
@@ -38,13 +35,6 @@ if(SAVE)
 endif()
 
 file(MAKE_DIRECTORY "${OUTPUT_DIR}")
-if(LAUNCHER)
-    set(folder "${OUTPUT_DIR}/torvikupdate-1.0.0-win64 (1)")
-    file(REMOVE_RECURSE "${folder}")
-    get_filename_component(exe_dir "${EXE}" DIRECTORY)
-    file(COPY "${EXE}" "${exe_dir}/Update Torvik.exe" DESTINATION "${folder}")
-    set(EXE "${folder}/Update Torvik.exe")
-endif()
 set(stdout_file "${OUTPUT_DIR}/stdout")
 set(stderr_file "${OUTPUT_DIR}/stderr")
 # The streams go to files: execute_process would turn "\r\n" into "\n" in
@@ -122,10 +112,6 @@ else()
     math(EXPR expected_reads "${confirmed} + ${EXTRA_READS}")
 endif()
 
-if(LAUNCHER)
-    include("${CMAKE_CURRENT_LIST_DIR}/launcher_lines.cmake")
-    string(APPEND expected_stdout "${launcher_line_${expected_status}}")
-endif()
 expectfiletext(stdout "${stdout_file}" "${expected_stdout}")
 expect("exit status" "${status}" "${expected_status}")
 if(stderr MATCHES "^elapsed=([0-9]+) writes=([0-9]+) reads=([0-9]+) strings=([0-9]+) restarted=(yes|no)( removal=([0-9]+))?\r?\n$")

@@ -34,9 +34,6 @@ target_link_options(torvikupdate PRIVATE $<$<CONFIG:Release>:-s>)
 set_source_files_properties("${TORVIK_GENERATED_DIR}/torvikupdate.rc" PROPERTIES
     OBJECT_DEPENDS "${TORVIK_MANIFEST_PATH}")
 
-# The program to double-click, beside torvikupdate.exe in the zips.
-add_subdirectory(launcher)
-
 # The virtual Torvik (a HID minidriver) and the updater's code run against it:
 # 64-bit only, as the driver's INF.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8 AND TORVIK_TESTS)

@@ -22,11 +22,12 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory("${TORVIK_GOOGLETEST_SOURCE_DIR}" googletest EXCLUDE_FROM_ALL)
 
-# The updater's Windows API use at a real overlapped handle, and its
-# platform-independent protocol code.
+# The protocol code as MinGW builds it, the SetupAPI records' sizes and the
+# executable's resources. The updater's overlapped I/O against Windows' own
+# is what the virtual Torvik's whole runs below test, with real waits; on its
+# own it is tested on the simulated bus's virtual clock.
 add_executable(torvik_windows_tests
     protocol_test.cpp
-    windows/exchange_pipe_test.cpp
     windows/setupapi_records_test.cpp
     windows/resources_test.cpp)
 target_link_libraries(torvik_windows_tests PRIVATE torvik_core gtest_main version)
@@ -91,43 +92,11 @@ add_test(NAME wine_prefix_of_another_installation_is_made_anew
                  -P "${PROJECT_SOURCE_DIR}/cmake/check_stale_prefix.cmake")
 set_tests_properties(wine_prefix_of_another_installation_is_made_anew PROPERTIES TIMEOUT 300)
 
-# "Update Torvik.exe" (launcher/), its tests' build, where there is no
-# Torvik: the prompt and the bounded wait only when it owns its console, and
-# the updater missing beside it. name|settings for check_launcher.cmake|...
+# "Update Torvik.exe" (launcher/) imports only system DLLs as well.
 add_test(NAME update_torvik_imports_only_system_dlls
          COMMAND "${CMAKE_COMMAND}" "-DOBJDUMP=${CMAKE_OBJDUMP}"
                  "-DPROGRAM=$<TARGET_FILE:update-torvik>"
                  -P "${PROJECT_SOURCE_DIR}/cmake/check_imports.cmake")
-set(launcher_runs
-    # Owning its console it prompts and ends at Enter, with a bound it would
-    # not reach.
-    "prompts_and_ends_at_enter|-DOWNS_CONSOLE=1|-DINPUT=enter|-DWAIT_MS=600000"
-    # Nobody at the console: it ends after its bound.
-    "waits_for_enter_no_longer_than_its_bound|-DOWNS_CONSOLE=1|-DINPUT=silent|-DWAIT_MS=3000"
-    "does_not_wait_when_its_input_is_closed|-DOWNS_CONSOLE=1|-DINPUT=closed|-DWAIT_MS=600000"
-    # Not owning its console (started from a shell) it neither prompts nor
-    # reads what waits in its input.
-    "does_not_prompt_in_a_console_it_shares|-DOWNS_CONSOLE=0|-DINPUT=enter"
-    # Missing beside it, it is not looked for anywhere else.
-    "says_when_the_updater_is_missing|-DOWNS_CONSOLE=0|-DINPUT=closed|-DMISSING=ON")
-foreach(entry IN LISTS launcher_runs)
-    string(REPLACE "|" ";" fields "${entry}")
-    list(POP_FRONT fields name)
-    set(updater "-DUPDATER=$<TARGET_FILE:torvikupdate>")
-    if("-DMISSING=ON" IN_LIST fields)
-        set(updater "-DDECOY=$<TARGET_FILE:torvikupdate>")
-    endif()
-    add_test(NAME "update_torvik.${name}"
-             COMMAND "${CMAKE_COMMAND}"
-                     "-DWINE_RUN=${TORVIK_WINE_RUN}"
-                     "-DWINE_PREFIX=${TORVIK_WINE_PREFIX}"
-                     "-DINPUT_RUN=${CMAKE_CURRENT_SOURCE_DIR}/windows/launcher_input.sh"
-                     "-DLAUNCHER=$<TARGET_FILE:update-torvik-test>"
-                     "-DOUTPUT_DIR=${CMAKE_CURRENT_BINARY_DIR}/update_torvik/${name}"
-                     ${updater} ${fields}
-                     -P "${PROJECT_SOURCE_DIR}/cmake/check_launcher.cmake")
-    set_tests_properties("update_torvik.${name}" PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 180)
-endforeach()
 
 # A stranger's hid.dll beside the executable, and a program that imports
 # hid.dll the usual way to show that Wine would load it.
@@ -187,14 +156,7 @@ if(virtual_torvik_build)
         # The marker read reaches the device through the collection driver
         # (one string read), and the normal firmware's string is turned down.
         "normal_firmware_is_read_and_left_alone|-DOPTIONS=--device=normal|-DNOT_FOUND=ON"
-        "no_device_reports_no_torvik|-DOPTIONS=--device=none|-DNOT_FOUND=ON|-DSTRINGS=0"
-        # "Update Torvik.exe" passes the updater's output and status on, for
-        # each status, and adds its line; its output redirected, no prompt.
-        "launcher_passes_on_a_whole_update|-DLAUNCHER=ON"
-        "launcher_passes_on_no_torvik|-DLAUNCHER=ON|-DOPTIONS=--device=none|-DNOT_FOUND=ON|-DSTRINGS=0"
-        # (The failure of a removal while a write is held: it comes in
-        # seconds, where a device gone mid-update takes 25.)
-        "launcher_passes_on_a_failed_update|-DLAUNCHER=ON|-DOPTIONS=--hold-write=0x1000:0:30000,--remove-after=1000|-DFAILED_AFTER=0|-DSTRINGS=1")
+        "no_device_reports_no_torvik|-DOPTIONS=--device=none|-DNOT_FOUND=ON|-DSTRINGS=0")
     # The device's own cases, the same whatever program runs: with the
     # 64-bit build only.
     if(TARGET virtual-torvik-control)
@@ -226,4 +188,5 @@ if(virtual_torvik_build)
         set_tests_properties("virtual_torvik.${name}" PROPERTIES
             FIXTURES_REQUIRED virtual_torvik RESOURCE_LOCK virtual_torvik TIMEOUT 180)
     endforeach()
+    include("${PROJECT_SOURCE_DIR}/cmake/window_tests.cmake")
 endif()

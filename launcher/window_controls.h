@@ -6,6 +6,9 @@
 
 // The window's title, by which a test finds it (FindWindowW).
 #define TORVIK_WINDOW_TITLE L"Update Torvik"
+// Its window class: the question before stopping an update is a message box
+// with the same title, which FindWindowW(nullptr, title) may find instead.
+#define TORVIK_WINDOW_CLASS L"TorvikUpdateWindow"
 
 // Static texts.
 #define IDC_HEADLINE 101   // what is happening, or the verdict, in a few words

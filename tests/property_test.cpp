@@ -46,6 +46,7 @@ using sim::Millis;
 constexpr int ATTEMPTS = 4, TRIES = 3, CHUNKS = 36, UNBOUNDED = 1000;
 constexpr int ALWAYS = sim::Faults::ALWAYS;
 constexpr Millis READ_WAIT = 2000, WRITE_WAIT = 200;
+constexpr int NO_DEVICE = 2, BLOCK_FAILED = 3;  // the exit statuses
 const int FPGA_BLOCKS = static_cast<int>((FPGABIN_LENGTH + 4 + 2047) / 2048);
 const int BLOCKS = FPGA_BLOCKS + static_cast<int>(MCUBIN_LENGTH / 2048);
 
@@ -334,11 +335,10 @@ using Bytes = std::vector<std::uint8_t>;
 // zeros to the end of the last block.
 Bytes fpgastream() {
     Bytes stream(static_cast<std::size_t>(FPGA_BLOCKS) * BLOCK_SIZE, 0);
-    for (std::size_t i = 0; i < FPGA_LENGTH_FIELD_SIZE; ++i) {
-        stream[i] =
-            static_cast<std::uint8_t>(FPGABIN_LENGTH >> (8 * (FPGA_LENGTH_FIELD_SIZE - 1 - i)));
+    for (std::size_t i = 0; i < 4; ++i) {
+        stream[i] = static_cast<std::uint8_t>(FPGABIN_LENGTH >> (8 * (3 - i)));
     }
-    std::copy(fpgabin, fpgabin + FPGABIN_LENGTH, stream.begin() + FPGA_LENGTH_FIELD_SIZE);
+    std::copy(fpgabin, fpgabin + FPGABIN_LENGTH, stream.begin() + 4);
     return stream;
 }
 
@@ -359,7 +359,7 @@ std::string check(const Schedule& schedule, int status, const sim::Bootloader& d
     const sim::Bus& bus = sim::bus();
     const sim::Accounting& done = bus.accounting();
     const auto block = [](int index) { return "block " + std::to_string(index); };
-    if ((status == EXIT_NO_DEVICE) == schedule.found) {
+    if ((status == NO_DEVICE) == schedule.found) {
         return "status 2 if and only if the search fails";
     }
     for (const sim::Accounting::StringRead& read : done.string4_reads) {
@@ -374,18 +374,18 @@ std::string check(const Schedule& schedule, int status, const sim::Bootloader& d
     // The progress dots: the output's dots but those of its words.
     const int confirmed = static_cast<int>(std::count(output.begin(), output.end(), '.')) -
                           (output.find("MCU") != std::string::npos ? 4 : 2) - (status == 0 ? 3 : 0);
-    if (status == EXIT_NO_DEVICE) {
+    if (status == NO_DEVICE) {
         if (output !=
             "No Torvik found. Please restart Torvik in bootloader mode (connect USB "
             "during power on).\n") {
             return "output of a failed search";
         }
-    } else if ((status != 0 && status != EXIT_BLOCK_FAILED) ||
-               (status == EXIT_BLOCK_FAILED && confirmed >= BLOCKS) || confirmed < 0 ||
+    } else if ((status != 0 && status != BLOCK_FAILED) ||
+               (status == BLOCK_FAILED && confirmed >= BLOCKS) || confirmed < 0 ||
                output != shape(status, confirmed)) {
         return "status and output not of an allowed shape";
     }
-    for (int index = 0; index < confirmed && status != EXIT_NO_DEVICE; ++index) {
+    for (int index = 0; index < confirmed && status != NO_DEVICE; ++index) {
         if (schedule.verdicts[index] == Verdict::MUST_FAIL) {
             return block(index) + " confirmed, though no attempt of it could be";
         }
@@ -393,7 +393,7 @@ std::string check(const Schedule& schedule, int status, const sim::Bootloader& d
             return block(index) + " has a dot but its acknowledgement was never read";
         }
     }
-    if (status == EXIT_BLOCK_FAILED && schedule.verdicts[confirmed] == Verdict::MUST_SUCCEED) {
+    if (status == BLOCK_FAILED && schedule.verdicts[confirmed] == Verdict::MUST_SUCCEED) {
         return block(confirmed) + " failed with an attempt to spare";
     }
     if (device.badframes() != 0 || device.malformed() != 0) {
@@ -422,7 +422,7 @@ std::string check(const Schedule& schedule, int status, const sim::Bootloader& d
         return "an operation, set, record or event left behind";
     }
     // Status 3 ends the process with the device open; the system closes it.
-    if (bus.openpaths().size() != (status == EXIT_BLOCK_FAILED ? 1u : 0u)) {
+    if (bus.openpaths().size() != (status == BLOCK_FAILED ? 1u : 0u)) {
         return std::to_string(bus.openpaths().size()) + " device handle(s) open at the end";
     }
     const Millis latency = schedule.latency;

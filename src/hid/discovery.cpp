@@ -10,9 +10,20 @@ constexpr ULONG MARKER_BUFFER_SIZE = 8;
 constexpr unsigned char MARKER_FIRST = 0x46;   // 'F'
 constexpr unsigned char MARKER_SECOND = 0x57;  // 'W'
 
-// Reads the device path of the interface and opens it for overlapped I/O.
-// Sets `detail_failed` when the path cannot be had, which ends the search.
-HANDLE openinterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interface_data, bool& detail_failed) {
+// Copies as much of `text` as fits, and the zero that ends it.
+void copypath(const char* text, char* path, DWORD path_size) {
+    DWORD length = 0;
+    for (; length + 1 < path_size && text[length] != '\0'; ++length) {
+        path[length] = text[length];
+    }
+    path[length] = '\0';
+}
+
+// Reads the device path of the interface and opens it for overlapped I/O,
+// copying the path into `path` unless that is null. Sets `detail_failed`
+// when the path cannot be had, which ends the search.
+HANDLE openinterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interface_data, char* path,
+                     DWORD path_size, bool& detail_failed) {
     // The first call has no buffer: it fails, but reports the size needed.
     DWORD required_size = 0;
     SetupDiGetDeviceInterfaceDetailA(set, &interface_data, nullptr, 0, &required_size, nullptr);
@@ -38,17 +49,11 @@ HANDLE openinterface(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interface_data, boo
     HANDLE device = CreateFileA(detail->DevicePath, GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_OVERLAPPED, nullptr);
+    if (path != nullptr && path_size > 0) {
+        copypath(detail->DevicePath, path, path_size);
+    }
     LocalFree(detail);
     return device;
-}
-
-bool hasbootloadermarker(HANDLE device) {
-    unsigned char marker[MARKER_BUFFER_SIZE] = {};
-    if (!HidD_GetIndexedString(device, MARKER_STRING_INDEX, marker, MARKER_BUFFER_SIZE)) {
-        return false;
-    }
-    // UTF-16LE: the low byte of each code unit comes first.
-    return marker[0] == MARKER_FIRST && marker[2] == MARKER_SECOND;
 }
 
 bool matches(HANDLE device, const HIDD_ATTRIBUTES& attributes, int vendor_id, int product_id,
@@ -62,7 +67,20 @@ bool matches(HANDLE device, const HIDD_ATTRIBUTES& attributes, int vendor_id, in
 
 }  // namespace
 
+bool hasbootloadermarker(HANDLE device) {
+    unsigned char marker[MARKER_BUFFER_SIZE] = {};
+    if (!HidD_GetIndexedString(device, MARKER_STRING_INDEX, marker, MARKER_BUFFER_SIZE)) {
+        return false;
+    }
+    // UTF-16LE: the low byte of each code unit comes first.
+    return marker[0] == MARKER_FIRST && marker[2] == MARKER_SECOND;
+}
+
 HANDLE connectToIthUSBHIDDevice(int& position) {
+    return connectToIthUSBHIDDevice(position, nullptr, 0);
+}
+
+HANDLE connectToIthUSBHIDDevice(int& position, char* path, DWORD path_size) {
     GUID hid_guid;
     HidD_GetHidGuid(&hid_guid);
     HDEVINFO set =
@@ -79,7 +97,7 @@ HANDLE connectToIthUSBHIDDevice(int& position) {
             break;
         }
         bool detail_failed = false;
-        device = openinterface(set, interface_data, detail_failed);
+        device = openinterface(set, interface_data, path, path_size, detail_failed);
         if (device != INVALID_HANDLE_VALUE || detail_failed) {
             break;
         }

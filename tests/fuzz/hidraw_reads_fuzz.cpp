@@ -32,13 +32,12 @@ int node = -1;
 
 // The program sees the report ID 0, then the report as far as hidraw's read
 // and the program's buffer reach, then the zeros it cleared the buffer to.
-// A discard reads what waits, at most STALE_REPORTS_MAX reports.
+// A discard reads what waits, at most 64 reports.
 void programreads(FieldInput& input, std::deque<std::string>& queue, HANDLE device, OVERLAPPED* io,
                   HANDLE event, std::uint8_t step) {
     if (step & 2) {
         discardstaleinput(device, io, event);
-        queue.erase(queue.begin(),
-                    queue.begin() + std::min<std::size_t>(queue.size(), STALE_REPORTS_MAX));
+        queue.erase(queue.begin(), queue.begin() + std::min<std::size_t>(queue.size(), 64));
     }
     const std::uint16_t block = input.word();
     pollfd watched = {node, POLLIN, 0};

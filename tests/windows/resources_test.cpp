@@ -33,7 +33,23 @@ std::string versionstring(std::vector<char>& info, const char* name) {
     return std::string(value);
 }
 
-TEST(Resources, VersionResourceNamesTheProductAndTheProjectVersion) {
+// The images' lines of FIRMWARE.txt (checked against sha256sum of the
+// images by check_firmware_text.cmake), joined as the Comments carry them.
+std::string firmware_lines() {
+    std::ifstream text(TORVIK_FIRMWARE_TEXT);
+    std::string line;
+    std::string joined;
+    while (std::getline(text, line)) {
+        if (line.find(" image: ") != std::string::npos) {
+            joined += (joined.empty() ? "" : "; ") + line;
+        }
+    }
+    return joined;
+}
+
+// PowerShell's (Get-Item torvikupdate.exe).VersionInfo shows these, the
+// Comments too.
+TEST(Resources, VersionResourceNamesTheProductTheProjectVersionAndTheImages) {
     std::vector<char> info = versioninfo();
     ASSERT_FALSE(info.empty()) << "no version resource in " << TORVIKUPDATE_EXE;
 
@@ -52,26 +68,6 @@ TEST(Resources, VersionResourceNamesTheProductAndTheProjectVersion) {
     EXPECT_EQ(versionstring(info, "ProductName"), "Torvik");
     EXPECT_EQ(versionstring(info, "FileDescription"), "Torvik firmware updater");
     EXPECT_EQ(versionstring(info, "OriginalFilename"), "torvikupdate.exe");
-}
-
-// The images' lines of FIRMWARE.txt (checked against sha256sum of the
-// images by check_firmware_text.cmake), joined as the Comments carry them.
-std::string firmware_lines() {
-    std::ifstream text(TORVIK_FIRMWARE_TEXT);
-    std::string line;
-    std::string joined;
-    while (std::getline(text, line)) {
-        if (line.find(" image: ") != std::string::npos) {
-            joined += (joined.empty() ? "" : "; ") + line;
-        }
-    }
-    return joined;
-}
-
-// PowerShell's (Get-Item torvikupdate.exe).VersionInfo shows Comments.
-TEST(Resources, VersionResourceCommentsNameTheImagesOfFirmwareTxt) {
-    std::vector<char> info = versioninfo();
-    ASSERT_FALSE(info.empty()) << "no version resource in " << TORVIKUPDATE_EXE;
     const std::string lines = firmware_lines();
     ASSERT_NE(lines.find("FPGA image: "), std::string::npos) << "in " << TORVIK_FIRMWARE_TEXT;
     ASSERT_NE(lines.find("MCU image: "), std::string::npos) << "in " << TORVIK_FIRMWARE_TEXT;

@@ -8,9 +8,13 @@
 #   strings=<indexed strings it was asked for> restarted=<yes|no>
 #   [removal=<ms the removal took>]
 #
-#   run-under-wine.sh --build=DIR --prefix=DIR [--exe=PATH] [OPTION...]
+#   run-under-wine.sh --build=DIR --prefix=DIR [--exe=PATH] [OPTION...] [-- ARGUMENT...]
 #   run-under-wine.sh --prefix=DIR --stop       shut that prefix's Wine down
 #
+# The ARGUMENTs after -- go to the program. With --x-display the run's Wine
+# uses the X server that DISPLAY names (in-x-server.sh makes one), for a
+# program with a window, and stops at the end of the run, before that server
+# does. Without it everything runs headless.
 # Options: --device=bootloader|normal|none (none: the device is removed, as
 # if unplugged), --remove-after=MS (the device is removed MS ms into the
 # run), --save=DIR, and the faults of virtual-torvik-control --help. DIR for
@@ -30,6 +34,7 @@ exe=
 device=bootloader
 remove_after=
 save=
+x_display=
 while [ $# -gt 0 ]; do
     case $1 in
     --build=?*) build=${1#--build=} ;;
@@ -38,7 +43,12 @@ while [ $# -gt 0 ]; do
     --device=bootloader | --device=normal | --device=none) device=${1#--device=} ;;
     --remove-after=[0-9]*) remove_after=${1#--remove-after=} ;;
     --save=?*) save=${1#--save=} ;;
+    --x-display) x_display=${DISPLAY:?--x-display needs DISPLAY} ;;
     --stop) break ;;
+    --)
+        shift
+        break
+        ;;
     --device=* | --remove-after=*)
         echo "$0: malformed option '$1'" >&2
         exit 125
@@ -62,7 +72,16 @@ WINEPREFIX=$prefix
 WINEDEBUG=-all
 WINEDLLOVERRIDES="winemenubuilder.exe=d"
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
-unset DISPLAY WAYLAND_DISPLAY
+unset WAYLAND_DISPLAY
+# With a display, all of this run's Wine uses it: Wine's desktop
+# (explorer.exe) is started by whichever program first needs one (the
+# installer may), and one started headless leaves every later window
+# without a driver.
+if [ -n "$x_display" ]; then
+    export DISPLAY="$x_display"
+else
+    unset DISPLAY
+fi
 
 stopwine() {
     wineserver -k </dev/null >/dev/null 2>&1 || true
@@ -134,6 +153,9 @@ flock 9
 if healprefix "$prefix" 9>&-; then
     echo "$0: $prefix was made by another Wine installation: made anew" >>"$log"
 fi
+# A Wine left running by a run that was cut short has its desktop on an X
+# server that is gone, or none.
+[ -z "$x_display" ] || stopwine
 startwine
 for driver in virtual-torvik virtual-torvik-collection; do
     installed=$prefix/drive_c/windows/system32/drivers/$driver.sys
@@ -171,7 +193,7 @@ if [ -n "$remove_after" ]; then
     remover=$!
 fi
 status=0
-wine "$exe" 9>&- || status=$?
+wine "$exe" "$@" 9>&- || status=$?
 elapsed=$(($(nowms) - started))
 removal=
 if [ -n "$remove_after" ]; then
@@ -189,4 +211,9 @@ else
 fi
 counts=$(tool control --report "$@" | tr -d '\r') || exit 125
 echo "elapsed=$elapsed $counts$removal" >&2
+# The first window started Wine's desktop (explorer.exe) on this X server,
+# and it would outlive the server: the next run's windows could then not be
+# made. So Wine stops with the run, and with it anything the program left
+# running (after a failure, a window and its updater still at the device).
+[ -z "$x_display" ] || stopwine
 exit "$status"

@@ -1,7 +1,10 @@
 // What the virtual Torvik's driver takes through its control device: a
 // reset request is any program's bytes, and only one that the control
 // program can make reaches the device core. The core itself never reads
-// past its fault lists, whatever their counts say.
+// past its fault lists, whatever their counts say; and what it does only for
+// the driver: writes held for a time, and storage that can run out. (The
+// protocol itself is tested through the simulated bootloader, which runs
+// the same core.)
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -16,8 +19,10 @@
 namespace {
 
 using devicecore::FAULT_ENTRIES;
-using devicecore::MAX_FAULT_COUNT;
-using devicecore::MAX_FAULT_MS;
+// The options' largest count and time, by value: tested against the core's
+// own names, a bound would pass whatever it held.
+constexpr int COUNT_MAX = 1000000;
+constexpr devicecore::Millis A_DAY_MS = 86400000;
 using virtualtorvik::Reset;
 
 void takeoption(const char* name, const char* value, devicecore::Faults& faults) {
@@ -38,12 +43,12 @@ std::unique_ptr<Reset> extremes() {
         // torvik-sim holds its stalled writes for ever; the control program
         // holds them for a time.
         faults.held_writes.add({0xFFFF, devicecore::CHUNKS - 1,
-                                odd ? MAX_FAULT_COUNT : devicecore::ALWAYS,
-                                odd ? MAX_FAULT_MS : devicecore::FOREVER});
+                                odd ? COUNT_MAX : devicecore::ALWAYS,
+                                odd ? A_DAY_MS : devicecore::FOREVER});
     }
     takeoption("--ack-delay", "86400000", faults);
     takeoption("--unplug-after", "0xFFFF", faults);
-    faults.write_ms = MAX_FAULT_MS;
+    faults.write_ms = A_DAY_MS;
     reset->firmware = virtualtorvik::Firmware::NORMAL;
     return reset;
 }
@@ -53,19 +58,21 @@ bool accepted(const Reset& input, std::size_t length = sizeof(Reset)) {
     return virtualtorvik::acceptreset(&input, length, *taken);
 }
 
-TEST(ResetRequest, TakesTheOptionsExtremesAsTheyAre) {
+// The options' extremes are taken as they are, no input at all is the
+// bootloader without faults, and a request of any other length is refused.
+TEST(ResetRequest, TakesWhatTheOptionsMakeOfItsOwnLengthOnly) {
     const auto input = extremes();
     auto taken = std::make_unique<Reset>();
     ASSERT_TRUE(virtualtorvik::acceptreset(input.get(), sizeof(Reset), *taken));
     EXPECT_EQ(std::memcmp(taken.get(), input.get(), sizeof(Reset)), 0);
-}
-
-TEST(ResetRequest, NoInputIsTheBootloaderWithoutFaults) {
-    auto taken = std::make_unique<Reset>();
     std::memset(taken.get(), 0xA5, sizeof(Reset));
     ASSERT_TRUE(virtualtorvik::acceptreset(nullptr, 0, *taken));
     const Reset power_on{};
-    EXPECT_EQ(std::memcmp(taken.get(), &power_on, sizeof(Reset)), 0);
+    EXPECT_EQ(std::memcmp(taken.get(), &power_on, sizeof(Reset)), 0) << "no input";
+    for (const std::size_t length : {std::size_t{1}, sizeof(Reset) - 1, sizeof(Reset) + 1}) {
+        EXPECT_FALSE(accepted(*input, length)) << length;
+    }
+    EXPECT_FALSE(virtualtorvik::acceptreset(nullptr, sizeof(Reset), *taken));
 }
 
 struct Hostile {
@@ -84,25 +91,24 @@ const Hostile HOSTILE[] = {
     {"held_writes' used 4096", [](Reset& r) { r.faults.held_writes.used = OVER_FULL; }},
     {"a count below ALWAYS", [](Reset& r) { r.faults.no_ack.entries[LAST].count = -2; }},
     {"a count past the largest",
-     [](Reset& r) { r.faults.wrong_ack.entries[LAST].count = MAX_FAULT_COUNT + 1; }},
+     [](Reset& r) { r.faults.wrong_ack.entries[LAST].count = COUNT_MAX + 1; }},
     {"the lowest count",
      [](Reset& r) { r.faults.held_writes.entries[LAST].count = std::numeric_limits<int>::min(); }},
     {"a late acknowledgement's negative ms",
      [](Reset& r) { r.faults.late_ack.entries[LAST].ms = -1; }},
     {"a late acknowledgement past a day",
-     [](Reset& r) { r.faults.late_ack.entries[LAST].ms = MAX_FAULT_MS + 1; }},
+     [](Reset& r) { r.faults.late_ack.entries[LAST].ms = A_DAY_MS + 1; }},
     {"a late acknowledgement's ms INT64_MAX",
      [](Reset& r) { r.faults.late_ack.entries[LAST].ms = LONGEST; }},
-    {"no_ack's ms past a day",
-     [](Reset& r) { r.faults.no_ack.entries[LAST].ms = MAX_FAULT_MS + 1; }},
+    {"no_ack's ms past a day", [](Reset& r) { r.faults.no_ack.entries[LAST].ms = A_DAY_MS + 1; }},
     {"a held write below FOREVER", [](Reset& r) { r.faults.held_writes.entries[LAST].ms = -2; }},
     {"a held write past a day",
-     [](Reset& r) { r.faults.held_writes.entries[LAST].ms = MAX_FAULT_MS + 1; }},
+     [](Reset& r) { r.faults.held_writes.entries[LAST].ms = A_DAY_MS + 1; }},
     {"a held chunk past a block's",
      [](Reset& r) { r.faults.held_writes.entries[LAST].chunk = devicecore::CHUNKS; }},
     {"an acknowledgement delay INT64_MAX", [](Reset& r) { r.faults.ack_delay_ms = LONGEST; }},
     {"a negative acknowledgement delay", [](Reset& r) { r.faults.ack_delay_ms = -1; }},
-    {"a write time past a day", [](Reset& r) { r.faults.write_ms = MAX_FAULT_MS + 1; }},
+    {"a write time past a day", [](Reset& r) { r.faults.write_ms = A_DAY_MS + 1; }},
     {"a negative write time", [](Reset& r) { r.faults.write_ms = -1; }},
     {"the unplug byte 7", [](Reset& r) { std::memset(&r.faults.unplug, 7, 1); }},
     {"firmware 9", [](Reset& r) { r.firmware = static_cast<virtualtorvik::Firmware>(9); }},
@@ -117,17 +123,12 @@ TEST(ResetRequest, RefusesWhatNoOptionMakes) {
     }
 }
 
-TEST(ResetRequest, RefusesAnyOtherLength) {
-    const auto input = extremes();
-    for (const std::size_t length : {std::size_t{1}, sizeof(Reset) - 1, sizeof(Reset) + 1}) {
-        EXPECT_FALSE(accepted(*input, length)) << length;
-    }
-    auto taken = std::make_unique<Reset>();
-    EXPECT_FALSE(virtualtorvik::acceptreset(nullptr, sizeof(Reset), *taken));
-}
-
 std::uint8_t* anyslot(void* block, std::uint16_t) {
     return static_cast<std::uint8_t*>(block);
+}
+
+std::uint8_t* noroom(void*, std::uint16_t) {
+    return nullptr;
 }
 
 const std::uint8_t* nothingstored(const void*, std::uint16_t) {
@@ -152,6 +153,28 @@ TEST(ResetRequest, ACoreGivenOverFullListsStaysWithinThem) {
     EXPECT_TRUE(outcome.acknowledge);
     EXPECT_FALSE(faults->no_ack.add({}));
     EXPECT_EQ(faults->no_ack.inuse(), FAULT_ENTRIES);
+}
+
+TEST(DeviceCore, HoldsTheNamedWriteItsTimeAsOftenAsToldThenTakesItAtOnce) {
+    auto faults = std::make_unique<devicecore::Faults>();
+    faults->held_writes.add({0x1000, 3, 1, 1500});
+    auto core = std::make_unique<devicecore::Bootloader>();
+    core->start(*faults, {nullptr, noroom, nothingstored});
+    const std::vector<Report> reports = blockreports(0x1000);
+    EXPECT_EQ(core->writeheld(reports[2].data()), 0);
+    EXPECT_EQ(core->writeheld(reports[3].data()), 1500);
+    EXPECT_EQ(core->writeheld(reports[3].data()), 0);
+}
+
+TEST(DeviceCore, AnIntactBlockWithoutRoomIsNotAcknowledged) {
+    auto core = std::make_unique<devicecore::Bootloader>();
+    core->start(*std::make_unique<devicecore::Faults>(), {nullptr, noroom, nothingstored});
+    devicecore::Outcome outcome{};
+    for (const Report& report : blockreports(0x1000)) {
+        outcome = core->take(report.data(), 0);
+    }
+    EXPECT_EQ(outcome.taken, devicecore::Taken::NO_ROOM);
+    EXPECT_FALSE(outcome.acknowledge);
 }
 
 }  // namespace

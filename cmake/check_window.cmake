@@ -1,0 +1,214 @@
+# Runs "Update Torvik.exe" under Wine in an X server of its own against the
+# virtual Torvik, driven from outside by window-probe (tests/windows), and
+# checks what it showed, its exit status, its log and what the device counted.
+#   cmake -DRUN=run-under-wine.sh -DX_SERVER=in-x-server.sh -DBUILD_DIR=DIR -DWINDOW=FILE
+#         -DUPDATER=FILE -DPROBE=FILE -DPREFIX=DIR -DOUTPUT_DIR=DIR -DFPGA_IMAGE=FILE
+#         -DMCU_IMAGE=FILE -DVERSION=X.Y.Z -DCASE=NAME -P check_window.cmake
+# BUILD_DIR is the 64-bit build tree with the virtual Torvik; WINDOW and
+# UPDATER the programs to run, of that build or of a 32-bit one, PROBE of the
+# same build as WINDOW. The window runs from a folder named as a second
+# download, with a decoy torvikupdate.exe in the folder it is started in:
+# the updater beside it is the only one it may run. The cases are below.
+
+foreach(variable IN ITEMS RUN X_SERVER BUILD_DIR WINDOW UPDATER PROBE PREFIX OUTPUT_DIR
+                          FPGA_IMAGE MCU_IMAGE VERSION CASE)
+    if(NOT DEFINED ${variable})
+        message(FATAL_ERROR "${variable} is not set")
+    endif()
+endforeach()
+
+# Wine shows the Unix root as drive Z:.
+function(windowspath path out_var)
+    string(REPLACE "/" "\\" path "Z:${path}")
+    set(${out_var} "${path}" PARENT_SCOPE)
+endfunction()
+
+set(folder "${OUTPUT_DIR}/torvikupdate-1.0.0-win64 (1)")
+file(REMOVE_RECURSE "${OUTPUT_DIR}")
+file(MAKE_DIRECTORY "${folder}")
+file(COPY "${WINDOW}" DESTINATION "${folder}")
+get_filename_component(window_name "${WINDOW}" NAME)
+windowspath("${folder}/${window_name}" window)
+if(CASE STREQUAL "updater_missing")
+    configure_file("${UPDATER}" "${OUTPUT_DIR}/torvikupdate.exe" COPYONLY)
+else()
+    file(COPY "${UPDATER}" DESTINATION "${folder}")
+endif()
+set(tools "${BUILD_DIR}/tools/virtual-torvik")
+windowspath("${tools}/virtual-torvik-control.exe" control)
+windowspath("${tools}/virtual-torvik-install.exe" install)
+windowspath("${tools}/virtual-torvik.inf" inf)
+windowspath("${tools}/virtual-torvik-collection.inf" collection_inf)
+
+# What the window shows, from the images built in: one block per dot, the
+# FPGA stream with its 4-byte length first.
+file(SIZE "${FPGA_IMAGE}" fpga_size)
+file(SIZE "${MCU_IMAGE}" mcu_size)
+file(SHA256 "${FPGA_IMAGE}" fpga_sha256)
+file(SHA256 "${MCU_IMAGE}" mcu_sha256)
+math(EXPR fpga_blocks "(${fpga_size} + 4 + 2047) / 2048")
+math(EXPR mcu_blocks "${mcu_size} / 2048")
+math(EXPR blocks "${fpga_blocks} + ${mcu_blocks}")
+string(SUBSTRING "${fpga_sha256}" 0 16 fpga_short)
+string(SUBSTRING "${mcu_sha256}" 0 16 mcu_short)
+string(REPEAT "." ${fpga_blocks} fpga_dots)
+string(REPEAT "." ${mcu_blocks} mcu_dots)
+
+# Control IDs (launcher/window_controls.h).
+set(HEADLINE 101)
+set(MESSAGE 102)
+set(FIRMWARE 103)
+set(PHASE 105)
+set(TIME_LEFT 106)
+set(WARNING 107)
+set(DETAILS_TEXT 108)
+set(LOG_NAME 109)
+set(TRY_AGAIN 110)
+set(DETAILS 111)
+set(CANCEL 2)
+
+set(updating text ${HEADLINE} "Updating the Torvik" text ${WARNING} "Do not disconnect the Torvik.")
+set(updated limit 120000 text ${HEADLINE} "The Torvik is updated" bar ${blocks} ${blocks}
+    empty ${WARNING} text ${CANCEL} "Close" limit 60000)
+set(stopping "*bootloader mode*")
+
+# The cases: the device's options, the probe's steps, the window's status
+# and whether the device was told to restart.
+set(options "")
+set(restarted yes)
+if(CASE STREQUAL "whole_update")
+    # Held writes in the FPGA and the MCU image: while they are held the bar
+    # and the phase must show exactly the blocks confirmed before.
+    set(fpga_held 37)
+    set(mcu_held 1)
+    math(EXPR fpga_block "0x1000 + ${fpga_held}" OUTPUT_FORMAT HEXADECIMAL)
+    math(EXPR mcu_block "4 + ${mcu_held}")
+    math(EXPR fpga_shown "${fpga_held} + 1")
+    math(EXPR mcu_shown "${mcu_held} + 1")
+    math(EXPR mcu_bar "${fpga_blocks} + ${mcu_held}")
+    set(options --hold-write=${fpga_block}:5:6000 --hold-write=${mcu_block}:5:6000)
+    set(steps start "${window}"
+        text ${FIRMWARE} "Firmware ${VERSION}: FPGA image ${fpga_size} bytes (SHA-256 ${fpga_short}), MCU image ${mcu_size} bytes (SHA-256 ${mcu_short})"
+        ${updating}
+        bar ${fpga_held} ${blocks}
+        text ${PHASE} "Writing the FPGA image: block ${fpga_shown} of ${fpga_blocks}"
+        text ${TIME_LEFT} "About * left"
+        steady 1000
+        bar ${mcu_bar} ${blocks}
+        text ${PHASE} "Writing the MCU image: block ${mcu_shown} of ${mcu_blocks}"
+        steady 1000
+        ${updated}
+        click ${DETAILS} text ${DETAILS_TEXT} "Updating FPGA.${fpga_dots} done.*Updating MCU.${mcu_dots} done.*Restarting...*"
+        print ${LOG_NAME}
+        click ${CANCEL} exit 0)
+elseif(CASE STREQUAL "starts_when_normal_firmware_becomes_bootloader")
+    # It names the normal firmware and leaves it alone over more than one
+    # look; switched to bootloader mode, the update starts within 2 s.
+    set(options --device=normal)
+    set(steps start "${window}"
+        text ${HEADLINE} "The Torvik is running its normal firmware"
+        steady 2500
+        run "${control} --reset --device=bootloader" within 2000 ${updating}
+        ${updated} click ${CANCEL} exit 0)
+elseif(CASE STREQUAL "starts_when_a_torvik_appears")
+    set(options --device=none)
+    set(steps start "${window}"
+        text ${HEADLINE} "Connect the Torvik in bootloader mode"
+        run "${install} ${inf} ${collection_inf}" within 2000 ${updating}
+        ${updated} click ${CANCEL} exit 0)
+elseif(CASE STREQUAL "escape_while_waiting_ends_with_status_2")
+    set(options --device=none)
+    set(restarted no)
+    set(steps start "${window}"
+        text ${HEADLINE} "Connect the Torvik in bootloader mode"
+        escape exit 2)
+elseif(CASE STREQUAL "failed_mcu_block_then_try_again")
+    # MCU block 6, the third, never acknowledged; then the device without faults.
+    set(options --no-ack=6)
+    set(steps start "${window}" ${updating}
+        limit 120000 text ${HEADLINE} "The update failed" limit 60000
+        text ${MESSAGE} "The MCU image failed at block 3 of ${mcu_blocks}.*"
+        run "${control} --reset"
+        click ${TRY_AGAIN} ${updating} ${updated} click ${CANCEL} exit 0)
+elseif(CASE STREQUAL "stopping_asks_then_ends_the_updater")
+    # The first sending of block 0x1010 is not acknowledged: the updater waits
+    # for it some seconds, in a read that its end cancels.
+    set(options --no-ack=0x1010:1)
+    set(restarted no)
+    set(steps start "${window}" ${updating} bar 16 ${blocks}
+        close answer no "${stopping}" steady 300
+        escape answer yes "${stopping}"
+        text ${HEADLINE} "The update was stopped" no-process torvikupdate.exe
+        click ${CANCEL} exit 4)
+elseif(CASE STREQUAL "updater_missing")
+    set(restarted no)
+    set(steps start "${window}"
+        text ${HEADLINE} "The updater could not be started"
+        text ${MESSAGE} "*torvikupdate.exe*"
+        click ${CANCEL} exit 1)
+else()
+    message(FATAL_ERROR "no window case '${CASE}'")
+endif()
+
+windowspath("${PROBE}" probe)
+set(stdout_file "${OUTPUT_DIR}/stdout")
+set(stderr_file "${OUTPUT_DIR}/stderr")
+execute_process(
+    COMMAND "${X_SERVER}" "${RUN}" "--build=${BUILD_DIR}" "--exe=${PROBE}" "--prefix=${PREFIX}"
+            --x-display ${options} -- ${steps}
+    WORKING_DIRECTORY "${OUTPUT_DIR}"
+    INPUT_FILE /dev/null
+    OUTPUT_FILE "${stdout_file}"
+    ERROR_FILE "${stderr_file}"
+    RESULT_VARIABLE status
+    TIMEOUT 230)
+file(READ "${stdout_file}" stdout)
+file(READ "${stderr_file}" stderr)
+
+set(failures "")
+if(NOT status EQUAL 0)
+    string(APPEND failures "the probe's status is ${status}:\n${stdout}")
+endif()
+if(NOT stderr MATCHES "restarted=${restarted}")
+    string(APPEND failures "the device's counts are ${stderr}  expected restarted=${restarted}\n")
+endif()
+
+# The log the end screen names: the images' hashes as sha256sum has them,
+# one timed entry per block, the verdict; plain lines that end in CRLF.
+if(stdout MATCHES "${LOG_NAME}: ([A-Za-z]:[^\r\n]*)")
+    string(REGEX REPLACE "^[A-Za-z]:" "${PREFIX}/drive_c" log "${CMAKE_MATCH_1}")
+    string(REPLACE "\\" "/" log "${log}")
+    file(READ "${log}" log_text)  # without the CRs of CRLF: they are counted below
+    file(READ "${log}" log_hex HEX)
+    string(TOLOWER "${log_text}" lower)
+    foreach(hash IN ITEMS ${fpga_sha256} ${mcu_sha256})
+        if(NOT lower MATCHES "${hash}")
+            string(APPEND failures "the log ${log} does not hold the SHA-256 ${hash}\n")
+        endif()
+    endforeach()
+    string(REGEX MATCHALL "[0-9]+ ms +\\.\n" entries "${log_text}")
+    list(LENGTH entries entry_count)
+    if(NOT entry_count EQUAL blocks)
+        string(APPEND failures "the log ${log} has ${entry_count} timed dots, expected ${blocks}\n")
+    endif()
+    if(NOT log_text MATCHES "The Torvik is updated")
+        string(APPEND failures "the log ${log} does not give the verdict\n")
+    endif()
+    # In ASCII text a byte's two hex digits never start at an odd place, so
+    # the two counts are of line ends.
+    string(REGEX MATCHALL "0a" line_ends "${log_hex}")
+    string(REGEX MATCHALL "0d0a" crlfs "${log_hex}")
+    list(LENGTH line_ends line_end_count)
+    list(LENGTH crlfs crlf_count)
+    if(NOT line_end_count EQUAL crlf_count)
+        string(APPEND failures "the log ${log} has a line that does not end in CRLF\n")
+    endif()
+elseif(CASE STREQUAL "whole_update")
+    string(APPEND failures "the end screen names no log\n")
+endif()
+
+if(failures)
+    message("window case ${CASE} with '${options}':\n${failures}")
+    message(FATAL_ERROR "the window did not do as expected")
+endif()
+message(STATUS "window case ${CASE}: as expected (${stderr})")

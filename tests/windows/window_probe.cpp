@@ -1,0 +1,378 @@
+// window-probe: drives "Update Torvik.exe" from outside as a user would, for
+// cmake/check_window.cmake and scripts/window-pictures, benchmark and
+// check-signing. In the window's Wine prefix it runs the STEPs in turn:
+//   start PATH | run COMMAND (to its end, status 0) | exit STATUS (the window's)
+//   text ID PATTERN ('*': any text) | empty ID | bar POS RANGE (of 0..RANGE)
+//   steady MS (what the waits since the last action saw holds MS more)
+//   click ID | escape | close | answer yes|no PATTERN (the window's question)
+//   within MS (the next wait ends MS after the last start or run at most)
+//   limit MS (of every later wait; 60000) | print ID (as "ID: text")
+//   await FILE | no-process NAME | lifetime NAME (it starts and ends, status 0)
+// Each process it waits for is said to have run so many ms (scripts/benchmark
+// reads that). Status 0 when every step passed; 1 at the first that did not,
+// after printing what it saw. Messages that the window's thread must handle
+// while it may sit in a modal loop (a click that asks a question) are posted,
+// never sent, and every sent message has a time limit, so the probe never
+// hangs on the window.
+#include <windows.h>
+#include <commctrl.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "window_controls.h"
+
+namespace {
+
+constexpr DWORD POLL_MS = 10;
+constexpr UINT ANSWER_TIMEOUT_MS = 5000;  // a window that takes longer to answer is hung
+constexpr int EXIT_FAILED = 1;
+constexpr int EXIT_USAGE = 64;
+
+// The controls printed when a step fails: what the window showed then.
+const int SHOWN_CONTROLS[] = {IDC_HEADLINE, IDC_MESSAGE,  IDC_PHASE,     IDC_TIME_LEFT,
+                              IDC_WARNING,  IDC_LOG_NAME, IDC_TRY_AGAIN, IDCANCEL};
+
+// What a wait waits for: true when it holds, else `seen` says what it saw.
+using Condition = std::function<bool(std::wstring& seen)>;
+
+PROCESS_INFORMATION started{};  // the window's program
+HWND window = nullptr;
+DWORD limit_ms = 60000;
+ULONGLONG last_run = 0;
+DWORD within_ms = 0;          // 0: no bound from the last run
+std::vector<Condition> held;  // the waits since the last action, for `steady`
+
+std::string narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) {
+        out += c < 0x80 ? static_cast<char>(c) : '?';
+    }
+    return out;
+}
+
+// '*' matches any run of characters; everything else itself.
+bool matches(const wchar_t* pattern, const wchar_t* text) {
+    if (*pattern == L'*') {
+        return matches(pattern + 1, text) || (*text != 0 && matches(pattern, text + 1));
+    }
+    return *pattern == *text && (*text == 0 || matches(pattern + 1, text + 1));
+}
+
+bool asked(HWND target, UINT message, WPARAM wparam, LPARAM lparam, DWORD_PTR& result) {
+    return SendMessageTimeoutW(target, message, wparam, lparam, SMTO_ABORTIFHUNG, ANSWER_TIMEOUT_MS,
+                               &result) != 0;
+}
+
+std::wstring textof(HWND control) {
+    DWORD_PTR length = 0;
+    if (control == nullptr || !asked(control, WM_GETTEXTLENGTH, 0, 0, length)) {
+        return control == nullptr ? L"<no control>" : L"<no answer>";
+    }
+    std::wstring text(length + 1, L'\0');
+    if (!asked(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), length)) {
+        return L"<no answer>";
+    }
+    text.resize(length);
+    return text;
+}
+
+// The first top-level window of that class for which `wanted` holds.
+HWND topwindow(const wchar_t* type, const std::function<bool(HWND)>& wanted) {
+    HWND candidate = nullptr;
+    do {
+        candidate = FindWindowExW(nullptr, candidate, type, nullptr);
+    } while (candidate != nullptr && !wanted(candidate));
+    return candidate;
+}
+
+HWND findwindow() {
+    if (!IsWindow(window)) {
+        window = topwindow(TORVIK_WINDOW_CLASS, [](HWND candidate) {
+            DWORD id = 0;
+            GetWindowThreadProcessId(candidate, &id);
+            return id == started.dwProcessId;
+        });
+    }
+    return window;
+}
+
+void showwindow() {
+    if (findwindow() == nullptr) {
+        std::puts("  (no window)");
+        return;
+    }
+    for (int id : SHOWN_CONTROLS) {
+        const HWND control = GetDlgItem(window, id);
+        RECT at = {};
+        GetWindowRect(control, &at);
+        std::printf("  control %d%s at %ldx%ld+%ld+%ld: '%s'\n", id,
+                    IsWindowVisible(control) ? "" : " (hidden)", at.right - at.left,
+                    at.bottom - at.top, at.left, at.top, narrow(textof(control)).c_str());
+    }
+}
+
+// Waits until `condition` holds, within the time limit or the bound after
+// the last run.
+bool waitfor(const Condition& condition) {
+    const ULONGLONG start = GetTickCount64();
+    const DWORD bound = within_ms;
+    const ULONGLONG deadline = bound != 0 ? last_run + bound : start + limit_ms;
+    within_ms = 0;
+    std::wstring seen;
+    while (!condition(seen)) {
+        if (GetTickCount64() >= deadline) {
+            std::printf("  waited %llu ms; %s\n", GetTickCount64() - start, narrow(seen).c_str());
+            return false;
+        }
+        Sleep(POLL_MS);
+    }
+    held.push_back(condition);
+    if (bound != 0) {
+        std::printf("  reached %llu ms after the run\n", GetTickCount64() - last_run);
+    }
+    return true;
+}
+
+bool steady(DWORD ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    std::wstring seen;
+    for (; GetTickCount64() < end; Sleep(POLL_MS)) {
+        for (const Condition& condition : held) {
+            if (!condition(seen)) {
+                std::printf("  changed: %s\n", narrow(seen).c_str());
+                return false;
+            }
+        }
+    }
+    held.clear();
+    return true;
+}
+
+// The window, waited for: a program's first look may come before it is made.
+HWND waitwindow() {
+    waitfor([](std::wstring& seen) {
+        seen = L"no window";
+        return findwindow() != nullptr;
+    });
+    return window;
+}
+
+bool textis(int id, const std::wstring& pattern) {
+    return waitfor([id, pattern](std::wstring& seen) {
+        const HWND control = GetDlgItem(findwindow(), id);
+        // A text the user cannot see is not shown, whatever the control holds.
+        RECT area = {};
+        const bool hidden =
+            !pattern.empty() &&
+            (!IsWindowVisible(control) || !GetClientRect(control, &area) || IsRectEmpty(&area));
+        const std::wstring text = textof(control);
+        seen = L"control " + std::to_wstring(id) + (hidden ? L" (hidden)" : L"") + L" reads '" +
+               text + L"', expected '" + pattern + L"'";
+        return !hidden && matches(pattern.c_str(), text.c_str());
+    });
+}
+
+bool barat(DWORD_PTR position, DWORD_PTR range) {
+    return waitfor([position, range](std::wstring& seen) {
+        const HWND bar = GetDlgItem(findwindow(), IDC_PROGRESS);
+        DWORD_PTR at = 0;
+        DWORD_PTR low = 1;
+        DWORD_PTR high = 0;
+        seen = L"no progress bar";
+        if (!asked(bar, PBM_GETPOS, 0, 0, at) || !asked(bar, PBM_GETRANGE, TRUE, 0, low) ||
+            !asked(bar, PBM_GETRANGE, FALSE, 0, high)) {
+            return false;
+        }
+        seen = L"the bar stands at " + std::to_wstring(at) + L" of " + std::to_wstring(low) +
+               L".." + std::to_wstring(high);
+        return at == position && low == 0 && high == range;
+    });
+}
+
+bool await(const std::wstring& file) {
+    return waitfor([file](std::wstring& seen) {
+        seen = L"no file " + file;
+        return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
+    });
+}
+
+// An action: what the waits saw before no longer needs to hold.
+bool post(HWND target, UINT message, WPARAM wparam) {
+    held.clear();
+    return target != nullptr && PostMessageW(target, message, wparam, 0);
+}
+
+// The question the window asks: a message box it owns.
+HWND findquestion() {
+    return topwindow(L"#32770", [](HWND candidate) {
+        return findwindow() != nullptr && GetWindow(candidate, GW_OWNER) == window &&
+               IsWindowVisible(candidate);
+    });
+}
+
+bool answer(bool yes, const std::wstring& pattern) {
+    const bool asked_it = waitfor([pattern](std::wstring& seen) {
+        const HWND question = findquestion();
+        seen = question == nullptr ? L"no question from the window" : L"the question reads:";
+        for (HWND control = GetWindow(question, GW_CHILD); control != nullptr;
+             control = GetWindow(control, GW_HWNDNEXT)) {
+            seen += L" " + textof(control);
+        }
+        return question != nullptr && matches((L"*" + pattern + L"*").c_str(), seen.c_str());
+    });
+    return asked_it && post(GetDlgItem(findquestion(), yes ? IDYES : IDNO), BM_CLICK, 0);
+}
+
+// Waits for `process` to end with status `expected` and says how long it
+// ran, from its creation to its end by the system's clock (the same measure
+// whoever started it), and the processor time it used.
+bool ended(const std::string& what, HANDLE process, DWORD expected) {
+    const bool done = waitfor([process](std::wstring& seen) {
+        seen = L"it did not end";
+        return WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    });
+    held.clear();
+    FILETIME created, end, kernel, user;
+    DWORD status = 0;
+    if (!done || !GetExitCodeProcess(process, &status) ||
+        !GetProcessTimes(process, &created, &end, &kernel, &user)) {
+        return false;
+    }
+    const auto ms = [](const FILETIME& time) {
+        return ((ULONGLONG{time.dwHighDateTime} << 32) | time.dwLowDateTime) / 10000;
+    };
+    std::printf("  %s ran %llu ms, cpu %llu ms, status %lu\n", what.c_str(), ms(end) - ms(created),
+                ms(kernel) + ms(user), status);
+    return status == expected;
+}
+
+bool launch(std::wstring command, PROCESS_INFORMATION& process) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    held.clear();
+    last_run = GetTickCount64();
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        std::printf("  cannot start it: error %lu\n", GetLastError());
+        return false;
+    }
+    return true;
+}
+
+bool runprogram(const std::wstring& command) {
+    PROCESS_INFORMATION run{};
+    const bool done = launch(command, run) && ended("the program", run.hProcess, 0);
+    last_run = GetTickCount64();
+    CloseHandle(run.hThread);
+    CloseHandle(run.hProcess);
+    return done;
+}
+
+// The ID of a running process of that name, 0 for none.
+DWORD processid(const std::wstring& name) {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    DWORD found = 0;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && found == 0;
+         more = Process32NextW(snapshot, &entry)) {
+        found = lstrcmpiW(entry.szExeFile, name.c_str()) == 0 ? entry.th32ProcessID : 0;
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
+bool lifetime(const std::wstring& name) {
+    const bool runs = waitfor([name](std::wstring& seen) {
+        seen = name + L" does not run";
+        return processid(name) != 0;
+    });
+    const DWORD access = SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION;
+    const HANDLE process = runs ? OpenProcess(access, FALSE, processid(name)) : nullptr;
+    const bool done = process != nullptr && ended(narrow(name), process, 0);
+    CloseHandle(process);
+    return done;
+}
+
+DWORD number(const wchar_t* text) {
+    return std::wcstoul(text, nullptr, 0);
+}
+
+bool setting(DWORD& to, const wchar_t* ms) {
+    to = number(ms);
+    return to != 0;
+}
+
+HWND control(const wchar_t* id) {
+    return GetDlgItem(waitwindow(), number(id));
+}
+
+bool print(const wchar_t* id) {
+    std::printf("%ls: %s\n", id, narrow(textof(control(id))).c_str());
+    return control(id) != nullptr;
+}
+
+// A step: its name, how many arguments it takes and what it does with them.
+struct Step {
+    const wchar_t* name;
+    int arguments;
+    bool (*run)(wchar_t** arguments);
+};
+
+const Step STEPS[] = {
+    {L"start", 1, [](wchar_t** a) { return launch(L"\"" + std::wstring(a[0]) + L"\"", started); }},
+    {L"run", 1, [](wchar_t** a) { return runprogram(a[0]); }},
+    {L"exit", 1, [](wchar_t** a) { return ended("the window", started.hProcess, number(a[0])); }},
+    {L"text", 2, [](wchar_t** a) { return textis(number(a[0]), a[1]); }},
+    {L"empty", 1, [](wchar_t** a) { return textis(number(a[0]), L""); }},
+    {L"bar", 2, [](wchar_t** a) { return barat(number(a[0]), number(a[1])); }},
+    {L"steady", 1, [](wchar_t** a) { return steady(number(a[0])); }},
+    {L"click", 1, [](wchar_t** a) { return post(control(a[0]), BM_CLICK, 0); }},
+    {L"escape", 0, [](wchar_t**) { return post(waitwindow(), WM_KEYDOWN, VK_ESCAPE); }},
+    {L"close", 0, [](wchar_t**) { return post(waitwindow(), WM_CLOSE, 0); }},
+    {L"answer", 2, [](wchar_t** a) { return answer(std::wstring(a[0]) == L"yes", a[1]); }},
+    {L"within", 1, [](wchar_t** a) { return setting(within_ms, a[0]); }},
+    {L"limit", 1, [](wchar_t** a) { return setting(limit_ms, a[0]); }},
+    {L"print", 1, [](wchar_t** a) { return print(a[0]); }},
+    {L"await", 1, [](wchar_t** a) { return await(a[0]); }},
+    {L"no-process", 1, [](wchar_t** a) { return processid(a[0]) == 0; }},
+    {L"lifetime", 1, [](wchar_t** a) { return lifetime(a[0]); }},
+};
+
+const Step* findstep(const std::wstring& name) {
+    for (const Step& step : STEPS) {
+        if (name == step.name) {
+            return &step;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    for (int i = 1; i < argc;) {
+        const Step* step = findstep(argv[i]);
+        if (step == nullptr || i + step->arguments >= argc) {
+            std::printf("window-probe: unknown step or missing argument at '%ls'\n", argv[i]);
+            return EXIT_USAGE;
+        }
+        if (!step->run(argv + i + 1)) {
+            std::printf("window-probe: step");
+            for (int k = i; k <= i + step->arguments; ++k) {
+                std::printf(" %s", narrow(argv[k]).c_str());
+            }
+            std::printf(" failed; the window showed:\n");
+            showwindow();
+            return EXIT_FAILED;
+        }
+        i += 1 + step->arguments;
+    }
+    return 0;
+}
