@@ -1,18 +1,17 @@
-// The block checksum's worked values, the frame and reports byte for byte, and
-// what passes for an acknowledgement. The whole runs check the reports too
-// (property_test.cpp, torvik_sim_test.cpp), but there a byte left unset may
-// happen to hold the right value; here every buffer starts full of 0xAA.
+// The block checksum's worked values, the reports byte for byte, and what
+// passes for an acknowledgement. The whole runs judge every frame and the
+// stored images (property_test.cpp, torvik_sim_test.cpp), but there a byte
+// left unset may happen to hold the right value; here every buffer starts
+// full of 0xAA.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstring>
 #include <utility>
-#include <vector>
 
 #include "protocol/checksum.h"
 #include "protocol/flash2k.h"
 #include "protocol/reports.h"
-#include "torvikupdate.h"
 
 namespace {
 
@@ -41,18 +40,6 @@ TEST(BlockChecksum, GivesTheWorkedValues) {
 
 constexpr std::uint8_t UNSET = 0xAA;
 
-TEST(Frame, IsTheDataThenZerosThenTheChecksumLowByteFirstThenTwoZeros) {
-    std::array<std::uint8_t, FRAME_SIZE> frame;
-    frame.fill(UNSET);
-    buildframe(frame.data(), reinterpret_cast<const std::uint8_t*>("abc"), 3);
-    std::array<std::uint8_t, FRAME_SIZE> expected{};
-    const Block block = withbytes(0, "abc");
-    std::memcpy(expected.data(), block.data(), BLOCK_SIZE);
-    expected[BLOCK_SIZE] = 0x0E;  // 0x4C0E, its worked value
-    expected[BLOCK_SIZE + 1] = 0x4C;
-    EXPECT_EQ(frame, expected);
-}
-
 TEST(Reports, ChunkAndRestartReportsByteForByte) {
     std::array<std::uint8_t, FRAME_SIZE> frame;
     for (std::size_t i = 0; i < FRAME_SIZE; ++i) {
@@ -70,38 +57,6 @@ TEST(Reports, ChunkAndRestartReportsByteForByte) {
     restart.fill(UNSET);
     buildrestartreport(restart.data());
     EXPECT_EQ(restart, (Report{0x00, 0x46, 0x2A, 0x47, 0x00, 0xFF})) << "restart";
-}
-
-// The FPGA stream: the image's length (big-endian) in front of the first
-// block, and zeros after the image's end. The image lies in a longer buffer,
-// so that a block taking a byte too many shows it.
-TEST(FpgaBlock, TheLengthFirstThenTheImageThenZeros) {
-    std::vector<std::uint8_t> buffer(3 * BLOCK_SIZE);
-    for (std::size_t i = 0; i < buffer.size(); ++i) {
-        buffer[i] = static_cast<std::uint8_t>(i * 3 + 1);
-    }
-    const struct {
-        std::uint32_t length, consumed, taken;
-    } cases[] = {
-        {5000, 0, BLOCK_SIZE - 4}, {5000, 2044, BLOCK_SIZE},
-        {5000, 4092, 908},         {4091, 2044, BLOCK_SIZE - 1},  // one byte short of a whole block
-        {2044, 0, BLOCK_SIZE - 4},
-    };
-    for (const auto& test : cases) {
-        Block block;
-        block.fill(UNSET);
-        EXPECT_EQ(fpgablock(buffer.data(), test.length, test.consumed, block.data()), test.taken);
-        Block expected{};
-        const std::size_t at = test.consumed == 0 ? 4 : 0;
-        if (test.consumed == 0) {
-            expected = {static_cast<std::uint8_t>(test.length >> 24),
-                        static_cast<std::uint8_t>(test.length >> 16),
-                        static_cast<std::uint8_t>(test.length >> 8),
-                        static_cast<std::uint8_t>(test.length)};
-        }
-        std::memcpy(expected.data() + at, buffer.data() + test.consumed, test.taken);
-        EXPECT_EQ(block, expected) << test.length << " bytes from " << test.consumed;
-    }
 }
 
 TEST(Acknowledgement, IsRecognisedOnlyForItsOwnBlockAndMarker) {
