@@ -439,23 +439,12 @@ std::string check(const Schedule& schedule, int status, const sim::Bootloader& d
 // A schedule takes microseconds (a millisecond under the sanitizers); one
 // that has not ended after this long never will, as when a phase loops.
 constexpr unsigned SCHEDULE_LIMIT_S = 10;
-volatile std::uint64_t running_start_value = 0;
+// Names the running schedule; written out by a signal handler, so ready beforehand.
+char hung_text[128];
+int hung_length = 0;
 
-// Names the schedule that hung and ends the test, with only what a signal
-// handler may call.
 void schedulehung(int) {
-    static const char text[] =
-        "property test: a schedule did not end in time; repeat it alone with start value ";
-    char digits[20];
-    std::size_t count = 0;
-    std::uint64_t value = running_start_value;
-    do {
-        digits[sizeof digits - 1 - count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    static_cast<void>(write(STDOUT_FILENO, text, sizeof text - 1));
-    static_cast<void>(write(STDOUT_FILENO, digits + sizeof digits - count, count));
-    static_cast<void>(write(STDOUT_FILENO, "\n", 1));
+    static_cast<void>(write(STDOUT_FILENO, hung_text, static_cast<std::size_t>(hung_length)));
     _exit(1);
 }
 
@@ -468,7 +457,10 @@ int main(int argc, char** argv) {
     std::signal(SIGALRM, schedulehung);
     const auto started = std::chrono::steady_clock::now();
     for (std::uint64_t k = 0; k < count; ++k) {
-        running_start_value = first + k;
+        hung_length = std::snprintf(hung_text, sizeof hung_text,
+                                    "property test: a schedule did not end in time; repeat it "
+                                    "alone with start value %llu\n",
+                                    static_cast<unsigned long long>(first + k));
         alarm(SCHEDULE_LIMIT_S);
         Schedule schedule;
         draw(first + k, schedule);
