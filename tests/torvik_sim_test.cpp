@@ -192,12 +192,11 @@ TEST_F(TorvikSim, UpdatesThroughTheLinuxBackendReportForReportAsOnTheSimulatedBu
 }
 
 TEST_F(TorvikSim, RefusesMalformedCommandLinesWithTheUsageAndStatus64) {
-    // The numbers themselves are read as torvik-gadget reads them
-    // (gadget_options_test.cpp); here each of torvik-sim's own fields, one a run.
+    // Each field, and the numbers as torvik-gadget reads them too; one a run.
     std::istringstream refused(
-        "--bogus extra --device=Bootloader --no-ack=65536 --no-ack=6:1:2 --wrong-ack=6:some "
-        "--stall-write=0x1000 --stall-write=0x1000:36 --ack-delay=1.5 --late-ack=0x1000 "
-        "--unplug-after=all --pause-at=Restart --save=");
+        "--bogus extra --device=Bootloader --no-ack= --no-ack=0x1g --no-ack=65536 --no-ack=6:1:2 "
+        "--wrong-ack=6:some --stall-write=0x1000 --stall-write=0x1000:36 --ack-delay=1.5 "
+        "--late-ack=0x1000 --unplug-after=all --pause-at=Restart --save=");
     for (std::string arg; refused >> arg;) {
         const Outputs run = sim({"--device=none", arg});
         EXPECT_EQ(run.status, 64) << arg;
