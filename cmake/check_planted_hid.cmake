@@ -10,7 +10,7 @@
 # test is skipped ("not meaningful").
 
 set(folder "${OUTPUT_DIR}/planted")
-set(marker "${folder}/planted-hid-loaded")
+set(marker "${folder}/hid.dll.loaded")
 file(REMOVE_RECURSE "${folder}")
 file(MAKE_DIRECTORY "${folder}")
 file(COPY_FILE "${PLANTED_DLL}" "${folder}/hid.dll")

@@ -4,21 +4,14 @@
 
 namespace {
 
+// "hid.dll.loaded", beside itself.
 void leavemarker(HINSTANCE self) {
-    wchar_t path[MAX_PATH];
+    wchar_t path[MAX_PATH + 8];
     const DWORD length = GetModuleFileNameW(self, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
         return;
     }
-    wchar_t* name = path + length;
-    while (name > path && name[-1] != L'\\' && name[-1] != L'/') {
-        --name;
-    }
-    const wchar_t marker[] = L"planted-hid-loaded";
-    if (static_cast<size_t>(name - path) + sizeof(marker) / sizeof(wchar_t) > MAX_PATH) {
-        return;
-    }
-    lstrcpyW(name, marker);
+    lstrcpyW(path + length, L".loaded");
     HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         CloseHandle(file);
