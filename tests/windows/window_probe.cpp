@@ -102,17 +102,10 @@ HWND findwindow() {
 }
 
 void showwindow() {
-    if (findwindow() == nullptr) {
-        std::puts("  (no window)");
-        return;
-    }
     for (int id : SHOWN_CONTROLS) {
-        const HWND control = GetDlgItem(window, id);
-        RECT at = {};
-        GetWindowRect(control, &at);
-        std::printf("  control %d%s at %ldx%ld+%ld+%ld: '%s'\n", id,
-                    IsWindowVisible(control) ? "" : " (hidden)", at.right - at.left,
-                    at.bottom - at.top, at.left, at.top, narrow(textof(control)).c_str());
+        const HWND control = GetDlgItem(findwindow(), id);
+        std::printf("  control %d%s: '%s'\n", id, IsWindowVisible(control) ? "" : " (hidden)",
+                    narrow(textof(control)).c_str());
     }
 }
 
