@@ -49,14 +49,6 @@ class SimBusTest : public ::testing::Test {
         return device_;
     }
 
-    // What `run` writes to stdout (the updater's progress goes there).
-    template <typename Run>
-    static std::string printed(Run&& run) {
-        ::testing::internal::CaptureStdout();
-        std::forward<Run>(run)();
-        return ::testing::internal::GetCapturedStdout();
-    }
-
   private:
     HANDLE device_ = INVALID_HANDLE_VALUE;
 };
