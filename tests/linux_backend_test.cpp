@@ -248,14 +248,13 @@ TEST_F(LinuxBackend, AttributesFromUeventAndTheUsbDevice) {
         HidrawEntry entry = torvikentry(number++);
         entry.bus = test.bus;
         entry.uevent_readable = test.file == nullptr || test.text != nullptr;
-        tree.add(entry);
+        ASSERT_NE(addandopen(entry), INVALID_HANDLE_VALUE);
         if (test.text != nullptr) {
             std::ofstream(tree.sysfs() + "/class/hidraw/hidraw" + std::to_string(entry.number) +
                               "/device/" + test.file,
                           std::ios::trunc)
                 << test.text;
         }
-        ASSERT_NE(opennode(entry.number), INVALID_HANDLE_VALUE);
         HIDD_ATTRIBUTES read = {};
         read.Size = sizeof read;
         ASSERT_EQ(HidD_GetAttributes(device, &read) != FALSE, test.version.has_value());
@@ -266,8 +265,6 @@ TEST_F(LinuxBackend, AttributesFromUeventAndTheUsbDevice) {
         }
         std::uint8_t marker[8];
         EXPECT_EQ(HidD_GetIndexedString(device, 4, marker, sizeof marker) != FALSE, test.strings);
-        CloseHandle(device);
-        device = INVALID_HANDLE_VALUE;
     }
 }
 
@@ -383,12 +380,10 @@ TEST_F(LinuxBackend, FindsTheTorvikByItsIdsAndVersion) {
     }
 }
 
-// Which sysfs file holds string N comes from the raw descriptors: the
-// device's own strings, those of the active configuration and of its
-// interfaces (a configfs gadget's configuration string has index 4). The
-// walk stops at a descriptor that is too short or runs past the end. The
-// files below hold "FW"; "inactive" is the HID interface's own, in
-// configuration 1.
+// Which sysfs file holds string N comes from the raw descriptors: the device's own strings,
+// those of the active configuration and of its interfaces (a configfs gadget's configuration
+// string has index 4). The walk stops at a descriptor that is too short or runs past the end.
+// The files below hold "FW"; "inactive" is the HID interface's own, in configuration 1.
 TEST_F(LinuxBackend, StringFileFoundByWalkingTheActiveConfiguration) {
     using Bytes = std::string;
     const Bytes config1 = {9, 2, 0, 0, 1, 1, 0, 0, 0}, config2 = {9, 2, 0, 0, 1, 2, 0, 0, 0};
@@ -544,8 +539,6 @@ class LinuxBackendReports : public LinuxBackend {
 // The mend against stale acknowledgements reads the queued reports, and only
 // those: a queued report must be there at once. A device that never stops
 // sending must not hold the update in the check: no more than 64 are read.
-// (The bound is checked against its value: against its own name, the test
-// would pass whatever the constant held.)
 TEST_F(LinuxBackendReports, DiscardsTheQueuedReportsButNoMoreThanSixtyFour) {
     for (const int queued : {3, 66}) {
         for (int first = 0; first < queued; ++first) {
