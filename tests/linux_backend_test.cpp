@@ -688,7 +688,8 @@ TEST_F(LinuxBackendReports, EventsAndPendingReadsEndAsOnWindows) {
 }
 
 // A hidraw write cannot be interrupted: a cancelled one is waited for until
-// it ends (here when the device goes; on a real one after the USB time-out).
+// it ends (here when the device goes; on a real one after the USB time-out),
+// and its event, closed meanwhile, lives until the write signals it.
 TEST_F(LinuxBackendReports, ACancelledWriteIsWaitedForUntilItEnds) {
     const std::uint8_t filler[REPORT_SIZE] = {};
     while (send(node, filler, sizeof filler, MSG_DONTWAIT) > 0) {
@@ -709,6 +710,8 @@ TEST_F(LinuxBackendReports, ACancelledWriteIsWaitedForUntilItEnds) {
         std::this_thread::sleep_for(end_after);
         close(peer);
     });
+    EXPECT_TRUE(CloseHandle(event));
+    event = nullptr;
     DWORD transferred = 1;
     EXPECT_FALSE(GetOverlappedResult(device, &io, &transferred, TRUE));
     const auto waited = std::chrono::steady_clock::now() - started;
