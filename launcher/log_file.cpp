@@ -10,10 +10,6 @@
 
 namespace {
 
-// Runs within one second get -2, -3, ...; past this many something else is
-// wrong with the folder.
-constexpr int MOST_RUNS_A_SECOND = 100;
-
 // %LOCALAPPDATA%\Torvik\Logs, made where missing.
 DWORD makefolder(std::wstring& folder) {
     PWSTR local = nullptr;
@@ -60,10 +56,14 @@ LogFile::~LogFile() {
     close();
 }
 
-bool LogFile::create() {
+void LogFile::forget() {
     close();
     path_.clear();
     error_.clear();
+}
+
+bool LogFile::create() {
+    forget();
     const DWORD folder_error = makefolder(folder_);
     if (folder_error != ERROR_SUCCESS) {
         fail("its folder could not be made", folder_error);

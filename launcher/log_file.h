@@ -20,6 +20,8 @@ class LogFile {
     bool create();
     void write(const std::string& text);
     void close();
+    // Closes the log and forgets it, and why it could not be written.
+    void forget();
 
     const std::wstring& folder() const {
         return folder_;

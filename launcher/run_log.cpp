@@ -11,6 +11,7 @@ constexpr std::string_view PREFIX = "update-";
 constexpr std::string_view SUFFIX = ".log";
 // "YYYYMMDD-HHMMSS"
 constexpr std::size_t STAMP_LENGTH = 15;
+constexpr std::size_t DATE_LENGTH = 8;  // "YYYYMMDD"
 
 std::string hex4(std::uint16_t value) {
     char text[8];
@@ -22,22 +23,46 @@ std::string line(const std::string& text) {
     return ascii(text) + LINE_END;
 }
 
+bool alldigits(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 // A log's place in time: its stamp, then the run in that second (1, 2, ...).
-// Names that are no log of this program give nothing.
-bool logorder(const std::string& name, std::pair<std::string, int>& order) {
+// Only the exact names logname() makes are logs: a copy a user made of one
+// ("... - Copy.log") or a note named like one is not, and is left alone.
+bool logorder(std::string_view name, std::pair<std::string, int>& order) {
     if (name.size() < PREFIX.size() + STAMP_LENGTH + SUFFIX.size() ||
-        name.compare(0, PREFIX.size(), PREFIX) != 0 ||
-        name.compare(name.size() - SUFFIX.size(), SUFFIX.size(), SUFFIX) != 0) {
+        name.substr(0, PREFIX.size()) != PREFIX ||
+        name.substr(name.size() - SUFFIX.size()) != SUFFIX) {
         return false;
     }
-    const std::string stamp = name.substr(PREFIX.size(), STAMP_LENGTH);
-    const std::string rest = name.substr(
-        PREFIX.size() + STAMP_LENGTH, name.size() - PREFIX.size() - STAMP_LENGTH - SUFFIX.size());
+    const std::string_view stamp = name.substr(PREFIX.size(), STAMP_LENGTH);
+    if (!alldigits(stamp.substr(0, DATE_LENGTH)) || stamp[DATE_LENGTH] != '-' ||
+        !alldigits(stamp.substr(DATE_LENGTH + 1))) {
+        return false;
+    }
+    std::string_view run = name.substr(PREFIX.size() + STAMP_LENGTH);
+    run.remove_suffix(SUFFIX.size());
     int attempt = 1;
-    if (!rest.empty() && (rest[0] != '-' || std::sscanf(rest.c_str() + 1, "%d", &attempt) != 1)) {
-        return false;
+    if (!run.empty()) {
+        // "-2", "-3", ...: never "-1", "-02" or more runs than a second has.
+        const std::string_view digits = run.substr(1);
+        if (run[0] != '-' || !alldigits(digits) || digits[0] == '0') {
+            return false;
+        }
+        attempt = 0;
+        for (char digit : digits) {
+            attempt = attempt * 10 + (digit - '0');
+            if (attempt > MOST_RUNS_A_SECOND) {
+                return false;
+            }
+        }
+        if (attempt < 2) {
+            return false;
+        }
     }
-    order = {stamp, attempt};
+    order = {std::string(stamp), attempt};
     return true;
 }
 

@@ -15,6 +15,9 @@
 
 // Logs kept in the folder, the newest; older ones are deleted.
 constexpr std::size_t LOGS_KEPT = 20;
+// Runs within one second get -2, -3, ...; past this many something else is
+// wrong with the folder.
+constexpr int MOST_RUNS_A_SECOND = 100;
 
 struct LogFacts {
     std::string window_version;
