@@ -48,10 +48,8 @@ constexpr UINT WM_SURVEYED = WM_APP + 3;
 // also where device notifications never come.
 constexpr UINT_PTR SURVEY_TIMER = 1;
 constexpr UINT SURVEY_INTERVAL_MS = 1000;
-// Output is shown at most this often (about 30 times a second): a fast
-// device must not keep the window redrawing.
+// Output is shown as RedrawPace says (window_state.h).
 constexpr UINT_PTR REDRAW_TIMER = 2;
-constexpr UINT REDRAW_INTERVAL_MS = 33;
 
 // The layout, in pixels at 96 dpi.
 constexpr int BASE_DPI = 96;
@@ -115,7 +113,7 @@ struct Window {
     std::string output;  // exactly as it came
     bool stop_asked = false;
     bool close_when_stopped = false;
-    bool redraw_pending = false;
+    RedrawPace redraw;
     bool details_shown = false;
     // A survey runs on a thread of its own: opening every HID interface can
     // take a second on a busy machine, too long for the window to wait.
@@ -320,13 +318,9 @@ void showtaskbarprogress(const View& view) {
     if (window.taskbar == nullptr) {
         return;
     }
-    TBPFLAG progress_state = TBPF_NOPROGRESS;
-    if (window.state.screen() == Screen::UPDATING) {
-        progress_state = TBPF_NORMAL;
-    } else if (window.state.screen() == Screen::ENDED && view.show_try_again &&
-               view.show_progress) {
-        progress_state = TBPF_ERROR;
-    }
+    const TBPFLAG progress_state = !view.show_progress    ? TBPF_NOPROGRESS
+                                   : view.progress_failed ? TBPF_ERROR
+                                                          : TBPF_NORMAL;
     window.taskbar->SetProgressState(window.handle, progress_state);
     if (progress_state != TBPF_NOPROGRESS) {
         window.taskbar->SetProgressValue(window.handle, static_cast<ULONGLONG>(view.progress),
@@ -354,8 +348,7 @@ void render() {
         SendMessageW(progress, PBM_SETRANGE32, 0, view.progress_total);
     }
     SendMessageW(progress, PBM_SETPOS, static_cast<WPARAM>(view.progress), 0);
-    SendMessageW(progress, PBM_SETSTATE, ended && view.show_try_again ? PBST_ERROR : PBST_NORMAL,
-                 0);
+    SendMessageW(progress, PBM_SETSTATE, view.progress_failed ? PBST_ERROR : PBST_NORMAL, 0);
 
     const bool updating = window.state.screen() == Screen::UPDATING;
     const struct {
@@ -506,8 +499,6 @@ void endrun(const RunEnd& end) {
 
 void startupdate(const FoundDevice& device) {
     KillTimer(window.handle, SURVEY_TIMER);
-    window.output.clear();
-    window.reader = UpdaterOutput();
     window.stop_asked = false;
     window.state.updaterstarted();
     if (window.log.create()) {
@@ -607,8 +598,14 @@ void surveyed(TorvikSurvey* result) {
     }
 }
 
+// Waiting (again): nothing of the last run stays on the screen, neither
+// its log nor its output in Details.
 void startwaiting() {
     window.state.startwaiting(now());
+    window.output.clear();
+    window.reader = UpdaterOutput();
+    window.log.forget();
+    window.details_shown = false;
     // Without the updater there is nothing to wait for.
     if (GetFileAttributesW(window.updater_path.c_str()) == INVALID_FILE_ATTRIBUTES) {
         RunEnd end;
@@ -665,7 +662,6 @@ void command(int id) {
         case IDC_TRY_AGAIN:
             if (window.state.screen() == Screen::ENDED ||
                 window.state.screen() == Screen::GAVE_UP) {
-                window.details_shown = false;
                 startwaiting();
             }
             break;
@@ -763,7 +759,7 @@ LRESULT CALLBACK windowprocedure(HWND handle, UINT message, WPARAM wparam, LPARA
                 survey();
             } else if (wparam == REDRAW_TIMER) {
                 KillTimer(handle, REDRAW_TIMER);
-                window.redraw_pending = false;
+                window.redraw.redrawn();
                 render();
             }
             return 0;
@@ -775,8 +771,7 @@ LRESULT CALLBACK windowprocedure(HWND handle, UINT message, WPARAM wparam, LPARA
             return TRUE;
         case WM_UPDATER_OUTPUT:
             takeoutput();
-            if (!window.redraw_pending) {
-                window.redraw_pending = true;
+            if (window.redraw.outputcame()) {
                 SetTimer(handle, REDRAW_TIMER, REDRAW_INTERVAL_MS, nullptr);
             }
             return 0;

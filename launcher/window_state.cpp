@@ -124,6 +124,7 @@ void WindowState::startwaiting(Millis now) {
     screen_ = Screen::WAITING;
     waiting_since_ = now;
     survey_ = {};
+    forgetrun();
 }
 
 bool WindowState::surveyed(const TorvikSurvey& survey) {
@@ -140,10 +141,16 @@ bool WindowState::givesup(Millis now) {
 
 void WindowState::updaterstarted() {
     screen_ = Screen::UPDATING;
+    forgetrun();
+}
+
+void WindowState::forgetrun() {
     image_ = failed_image_ = Image::NONE;
     confirmed_fpga_ = confirmed_mcu_ = 0;
     first_block_ms_ = last_block_ms_ = 0;
     restarting_ = unparsed_ = false;
+    end_ = {};
+    verdict_ = Verdict::UPDATED;
 }
 
 void WindowState::output(const OutputEntry& entry) {
@@ -294,8 +301,11 @@ View WindowState::view() const {
                 view.show_try_again ? DefaultButton::TRY_AGAIN_BUTTON : DefaultButton::CLOSE_BUTTON;
             break;
     }
+    // An end screen keeps the bar where the run left it, red when the
+    // update did not get through.
     view.show_progress = screen_ == Screen::UPDATING ||
                          (screen_ == Screen::ENDED && verdict_ != Verdict::NOT_STARTED);
+    view.progress_failed = view.show_progress && screen_ == Screen::ENDED && view.show_try_again;
     view.progress = confirmed_fpga_ + confirmed_mcu_;
     view.progress_total = blocks_.fpga + blocks_.mcu;
     return view;

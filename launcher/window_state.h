@@ -28,6 +28,28 @@ constexpr int BLOCKS_BEFORE_TIME_LEFT = 5;
 constexpr int EXIT_NOT_STARTED = 1;  // torvikupdate.exe missing or not started
 constexpr int EXIT_STOPPED = 4;      // the user stopped the update mid-way
 
+// Output is shown at most this often (about 30 times a second), so that a
+// fast device does not keep the window redrawing, and at least this often
+// while output keeps coming: the first output after a redraw starts the
+// timer, and later output never starts it again before it fires.
+constexpr unsigned REDRAW_INTERVAL_MS = 33;
+class RedrawPace {
+  public:
+    // Output came: true when the redraw timer is to be started now.
+    bool outputcame() {
+        const bool start = !pending_;
+        pending_ = true;
+        return start;
+    }
+    // The timer fired: the window redraws.
+    void redrawn() {
+        pending_ = false;
+    }
+
+  private:
+    bool pending_ = false;
+};
+
 struct BlockCounts {
     int fpga;
     int mcu;
@@ -70,6 +92,7 @@ struct View {
     std::string warning;
     std::string cancel_label;
     bool show_progress = false;
+    bool progress_failed = false;  // red, in the window and on the taskbar
     int progress = 0;
     int progress_total = 0;
     bool show_try_again = false;
@@ -107,6 +130,8 @@ class WindowState {
     }
 
   private:
+    // What the last run left: a new wait or run starts without it.
+    void forgetrun();
     std::string phasetext() const;
     std::string verdictmessage() const;
 

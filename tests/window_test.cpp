@@ -90,25 +90,54 @@ RunEnd ended(std::uint32_t status, bool pipe_broke = false, bool by_user = false
     return {true, 0, "", status, pipe_broke, by_user};
 }
 
-// One verdict per status; output never makes a success, and the exit
-// status is the updater's except where the window has its own.
-TEST(WindowState, VerdictAndExitStatusComeFromTheStatusAlone) {
-    const std::string complete = "Updating FPGA. done.\r\nUpdating MCU. done.\r\nRestarting...\r\n";
-    const std::tuple<RunEnd, std::string, std::string, int> cases[] = {
-        {ended(0), complete, "The Torvik is updated", 0},
-        {ended(2), "No Torvik found.\r\n", "The Torvik was not found", 2},
-        {ended(3), "Updating FPGA. failed.\r\n", "The update failed", 3},
-        {ended(5), complete, "The updater stopped unexpectedly", 5},
-        {ended(0, true), complete, "The updater stopped unexpectedly", 0},
-        {ended(1, false, true), "Updating FPGA..", "The update was stopped", 4},
-        // The updater ended by itself before the stop reached it.
-        {ended(0, false, true), complete, "The Torvik is updated", 0},
-        {RunEnd{false, 2, "", 0, false, false}, "", "The updater could not be started", 1},
+// The buttons and the bar as the user sees them: "Try again" when shown,
+// the other button's label, the one Enter presses marked '*', then the bar.
+std::string controls(const View& view) {
+    const auto pressed = [&view](DefaultButton button) {
+        return view.default_button == button ? "*" : "";
     };
-    for (const auto& [end, output, headline, exit_status] : cases) {
+    std::string text;
+    if (view.show_try_again) {
+        text += std::string("Try again") + pressed(DefaultButton::TRY_AGAIN_BUTTON) + ", ";
+    }
+    text += view.cancel_label + pressed(DefaultButton::CLOSE_BUTTON);
+    if (view.show_progress) {
+        text += ", bar " + std::to_string(view.progress) + "/" +
+                std::to_string(view.progress_total) + (view.progress_failed ? " red" : "");
+    }
+    return text;
+}
+
+// One verdict per status; output never makes a success, and the exit
+// status is the updater's except where the window has its own. Every end
+// keeps the bar where the run left it; only a success closes on Enter.
+TEST(WindowState, VerdictButtonsAndExitStatusComeFromTheStatusAlone) {
+    const std::string complete =
+        "Updating FPGA.. done.\r\nUpdating MCU.. done.\r\nRestarting...\r\n";
+    const std::tuple<RunEnd, std::string, std::string, std::string, int> cases[] = {
+        {ended(0), complete, "The Torvik is updated", "Close*, bar 2/257", 0},
+        {ended(2), "No Torvik found.\r\n", "The Torvik was not found",
+         "Try again*, Close, bar 0/257 red", 2},
+        {ended(3), "Updating FPGA. failed.\r\n", "The update failed",
+         "Try again*, Close, bar 0/257 red", 3},
+        {ended(5), complete, "The updater stopped unexpectedly", "Try again*, Close, bar 2/257 red",
+         5},
+        {ended(0, true), complete, "The updater stopped unexpectedly",
+         "Try again*, Close, bar 2/257 red", 0},
+        {ended(1, false, true), "Updating FPGA..", "The update was stopped",
+         "Try again*, Close, bar 1/257 red", 4},
+        // The updater ended by itself before the stop reached it.
+        {ended(0, false, true), complete, "The Torvik is updated", "Close*, bar 2/257", 0},
+        {RunEnd{false, 2, "", 0, false, false}, "", "The updater could not be started",
+         "Try again*, Close", 1},
+    };
+    for (const auto& [end, output, headline, shown, exit_status] : cases) {
         WindowState state = updating(output);
+        EXPECT_EQ(controls(state.view()),
+                  "Cancel, bar " + std::to_string(state.view().progress) + "/257");
         state.ended(end);
         EXPECT_EQ(state.view().headline, headline) << output;
+        EXPECT_EQ(controls(state.view()), shown) << headline;
         EXPECT_EQ(state.exitstatus(), exit_status) << headline;
     }
 }
@@ -131,28 +160,89 @@ TEST(WindowState, BlocksOfTheImagesCountTheFpgaLengthField) {
     EXPECT_EQ(blocksfor(2045, 2049).mcu, 2);
 }
 
-TEST(WindowState, TimeLeftOnceFiveBlocksHaveGoneRoundedUp) {
-    const std::tuple<int, Millis, Millis, std::string> cases[] = {
-        {4, 0, 300, ""},
-        {5, 1000, 1400, "About 30 seconds left"},  // 252 blocks of 100 ms
-        {5, 0, 952, "About 60 seconds left"},      // 238 ms a block: 59.976 s
-        {5, 0, 968, "About 2 minutes left"},       // 242 ms a block: 60.984 s
-    };
-    for (const auto& [confirmed, first, last, expected] : cases) {
-        EXPECT_EQ(timeleft(confirmed, 257, first, last), expected)
-            << confirmed << " blocks, " << first << " to " << last;
+// The updater's output as the window takes it: chunks at their times.
+void feed(WindowState& state, UpdaterOutput& reader, const std::string& chunk, std::uint32_t ms) {
+    std::vector<OutputEntry> entries;
+    reader.feed(chunk, ms, entries);
+    for (const OutputEntry& entry : entries) {
+        state.output(entry);
     }
 }
 
-// Ten minutes on a clock that is passed in; closed while waiting, the
-// window ends as the updater does when it finds no Torvik.
-TEST(WindowState, StopsWaitingAfterTenMinutesAndClosesAsNoTorvikFound) {
+// The pace since the first block, which came after the device was opened;
+// shown once five blocks have gone, rounded up.
+TEST(WindowState, TimeLeftComesFromThePaceSinceTheFirstBlock) {
+    const std::tuple<int, std::uint32_t, std::uint32_t, std::string> cases[] = {
+        {4, 900, 100, ""},
+        {5, 900, 100, "About 30 seconds left"},  // 252 blocks to go at 100 ms
+        {9, 900, 100, "About 25 seconds left"},  // 248 at 100 ms: 24.8 s
+        {5, 20, 238, "About 60 seconds left"},   // 252 at 238 ms: 59.976 s
+        {5, 20, 242, "About 2 minutes left"},    // 252 at 242 ms: 60.984 s
+    };
+    for (const auto& [dots, first_ms, pace_ms, expected] : cases) {
+        WindowState state({252, 5});
+        UpdaterOutput reader;
+        state.updaterstarted();
+        feed(state, reader, "Updating FPGA.", 10);
+        for (int dot = 0; dot < dots; ++dot) {
+            feed(state, reader, ".", first_ms + static_cast<std::uint32_t>(dot) * pace_ms);
+        }
+        EXPECT_EQ(state.view().time_left, expected) << dots << " blocks at " << pace_ms << " ms";
+    }
+}
+
+// Try again after a run that got as far as restarting: the second run
+// shows only itself, its bar, phase, counts and time left from zero.
+TEST(WindowState, TryAgainStartsAfresh) {
     WindowState state({252, 5});
+    UpdaterOutput first;
+    state.updaterstarted();
+    feed(state, first,
+         "Updating FPGA." + std::string(252, '.') + " done.\r\nUpdating MCU..... done.\r\n" +
+             "odd\r\nRestarting...\r\n",
+         100);
+    EXPECT_EQ(state.view().phase, "Restarting the Torvik");
+    state.ended(ended(5));
+    ASSERT_TRUE(state.unparsedoutput());
+
+    state.startwaiting(60'000);
+    EXPECT_EQ(controls(state.view()), "Cancel");
+    EXPECT_EQ(state.exitstatus(), EXIT_NO_DEVICE);
+    ASSERT_TRUE(state.surveyed({1, 0, {}}));
+    UpdaterOutput second;
+    state.updaterstarted();
+    EXPECT_EQ(state.view().phase, "");
+    EXPECT_EQ(controls(state.view()), "Cancel, bar 0/257");
+    feed(state, second, "Updating FPGA.", 0);
+    for (std::uint32_t dot = 0; dot < 6; ++dot) {
+        feed(state, second, ".", 5000 + dot * 100);
+    }
+    const View view = state.view();
+    EXPECT_EQ(view.phase, "Writing the FPGA image: block 7 of 252");
+    EXPECT_EQ(view.time_left, "About 30 seconds left");  // 251 blocks to go at 100 ms
+    EXPECT_EQ(controls(view), "Cancel, bar 6/257");
+    feed(state, second, std::string(246, '.') + " done.\r\nUpdating MCU...", 9000);
+    EXPECT_EQ(state.view().phase, "Writing the MCU image: block 3 of 5");
+    feed(state, second, " failed.\r\n", 9500);
+    state.ended(ended(3));
+    EXPECT_EQ(state.view().message.substr(0, 38), "The MCU image failed at block 3 of 5. ");
+    EXPECT_EQ(controls(state.view()), "Try again*, Close, bar 254/257 red");
+    EXPECT_FALSE(state.unparsedoutput());
+}
+
+// Ten minutes on a clock that is passed in; closed while waiting, or once
+// it stopped waiting, the window ends as the updater does when it finds no
+// Torvik, whatever an earlier run ended with.
+TEST(WindowState, StopsWaitingAfterTenMinutesAndClosesAsNoTorvikFound) {
+    WindowState state = updating("Updating FPGA.. failed.\r\n");
+    state.ended(ended(3));
     state.startwaiting(5000);
     EXPECT_FALSE(state.givesup(5000 + 600'000 - 1));
     EXPECT_EQ(state.exitstatus(), EXIT_NO_DEVICE);
     EXPECT_TRUE(state.givesup(5000 + 600'000));
     EXPECT_EQ(state.view().headline, "No Torvik was found");
+    EXPECT_EQ(controls(state.view()), "Try again*, Close");
+    EXPECT_EQ(state.exitstatus(), EXIT_NO_DEVICE);
 }
 
 // What the window shows while waiting, or "starts" when the update starts.
@@ -173,6 +263,29 @@ TEST(WindowState, StartsOnlyWithExactlyOneTorvikInBootloaderMode) {
     }
 }
 
+// A chunk every 10 ms for a second, and the window's one redraw timer,
+// which a new start restarts: the bar is redrawn all along, about every
+// 40 ms (the interval, then the next chunk), never more often than 33.
+TEST(RedrawPace, RedrawsWhileOutputComesFasterThanTheInterval) {
+    RedrawPace pace;
+    bool timer_running = false;
+    Millis timer_due = 0;
+    int redraws = 0;
+    for (Millis now = 0; now < 1000; ++now) {
+        if (timer_running && timer_due == now) {
+            timer_running = false;
+            pace.redrawn();
+            ++redraws;
+        }
+        if (now % 10 == 0 && pace.outputcame()) {
+            timer_running = true;
+            timer_due = now + 33;
+        }
+    }
+    EXPECT_GE(redraws, 24);
+    EXPECT_LE(redraws, 30);
+}
+
 TEST(RunLog, EntriesAndEndingAsSupportReadsThem) {
     const OutputEntry dot{OutputEntry::Kind::DOT, Image::FPGA, ".", 1234};
     const OutputEntry odd{OutputEntry::Kind::UNPARSED, Image::NONE, "caf\xc3\xa9\tok", 7};
@@ -183,33 +296,53 @@ TEST(RunLog, EntriesAndEndingAsSupportReadsThem) {
     EXPECT_EQ(logname(2024, 3, 5, 7, 8, 9, 2), "update-20240305-070809-2.log");
 }
 
-// The newest LOGS_KEPT stay, a later run in the same second counting as
-// newer; other files are never touched.
-TEST(RunLog, DeletesAllButTheNewestLogs) {
-    std::vector<std::string> names = {"notes.txt", "update-20240101-000000-2.log"};
-    for (int day = 10; day < 9 + static_cast<int>(LOGS_KEPT); ++day) {
+// The newest 20 stay, a later run in the same second counting as newer.
+// Only names the window makes are logs: a copy a user made for support,
+// or a note named like a log, is never deleted and takes no place.
+TEST(RunLog, DeletesAllButTheNewestTwentyLogs) {
+    std::vector<std::string> names = {
+        "notes.txt",
+        "update-20231231-235959 - Copy.log",
+        "update-20231231-235959-2 - Copy.log",
+        "update-notes-for-suppor.log",
+        "update-20231231-23595x.log",
+        "update-20231231-235959-1.log",
+        "update-20231231-235959-02.log",
+        "update-20231231-235959-.log",
+        "update-20231231-235959-101.log",
+        "update-20231231_235959.log",
+        "update-20240101-000000-2.log",
+    };
+    for (int day = 2; day <= 20; ++day) {
         names.push_back(logname(2024, 1, day, 0, 0, 0, 1));
     }
     names.push_back("update-20240101-000000.log");
     EXPECT_EQ(logstodelete(names), (std::vector<std::string>{"update-20240101-000000.log"}));
+    names.push_back("update-20240101-000000-100.log");
+    EXPECT_EQ(logstodelete(names), (std::vector<std::string>{"update-20240101-000000.log",
+                                                             "update-20240101-000000-2.log"}));
 }
 
 using Survey = SimBusTest;
 
 TEST_F(Survey, CountsTorviksByModeAndNamesTheFirstInBootloaderMode) {
-    // Path, vendor, whether it opens, and its string 4 (the bootloader's marker).
-    const std::tuple<const char*, std::uint16_t, bool, const char16_t*> interfaces[] = {
-        {"keyboard", TORVIK_VENDOR_ID, false, u""},
-        {"other vendor", TORVIK_VENDOR_ID ^ 1, true, u"FW"},
-        {"normal", TORVIK_VENDOR_ID, true, u"Torvik"},
-        {"first", TORVIK_VENDOR_ID, true, u"FW-BOOT"},
-        {"second", TORVIK_VENDOR_ID, true, u"FW-BOOT"},
-    };
-    for (const auto& [path, vendor_id, can_open, string4] : interfaces) {
+    // Path, vendor, product, whether it opens, and its string 4 (the
+    // bootloader's marker).
+    const std::tuple<const char*, std::uint16_t, std::uint16_t, bool, const char16_t*>
+        interfaces[] = {
+            {"keyboard", TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID, false, u""},
+            {"other vendor", TORVIK_VENDOR_ID ^ 1, TORVIK_PRODUCT_ID, true, u"FW"},
+            {"other product", TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID ^ 1, true, u"FW"},
+            {"other product, normal", TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID ^ 2, true, u"Torvik"},
+            {"normal", TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID, true, u"Torvik"},
+            {"first", TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID, true, u"FW-BOOT"},
+            {"second", TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID, true, u"FW-BOOT"},
+        };
+    for (const auto& [path, vendor_id, product_id, can_open, string4] : interfaces) {
         sim::Interface torvik{path};
         torvik.vendor_id = vendor_id;
+        torvik.product_id = product_id;
         torvik.can_open = can_open;
-        torvik.product_id = TORVIK_PRODUCT_ID;
         torvik.version = 0x0100;
         torvik.string4 = string4;
         bus().add(torvik);
@@ -221,6 +354,23 @@ TEST_F(Survey, CountsTorviksByModeAndNamesTheFirstInBootloaderMode) {
     EXPECT_EQ(found.first_in_bootloader.path, "first");
     EXPECT_EQ(found.first_in_bootloader.version, 0x0100);
     EXPECT_EQ(bus().accounting().handles_opened, bus().accounting().handles_closed);
+}
+
+// The log names the device's path as far as it fits the survey's 512
+// bytes, with the zero that ends it; nothing is written past them (the
+// sanitizers' build sees any byte that is).
+TEST_F(Survey, KeepsAPathAsLongAsItsBufferAndCutsALongerOne) {
+    for (const std::size_t length : {511, 512, 700}) {
+        bus().reset();
+        sim::Interface torvik{std::string(length - 1, 'p') + 'q'};
+        torvik.vendor_id = TORVIK_VENDOR_ID;
+        torvik.product_id = TORVIK_PRODUCT_ID;
+        torvik.string4 = u"FW";
+        bus().add(torvik);
+        const std::string path =
+            surveytorviks(TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID).first_in_bootloader.path;
+        EXPECT_EQ(path, torvik.path.substr(0, 511)) << length;
+    }
 }
 
 }  // namespace
