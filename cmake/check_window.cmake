@@ -63,9 +63,15 @@ set(TIME_LEFT 106)
 set(WARNING 107)
 set(DETAILS_TEXT 108)
 set(LOG_NAME 109)
+set(PROGRESS 104)
 set(TRY_AGAIN 110)
 set(DETAILS 111)
 set(CANCEL 2)
+windowspath("${folder}/torvikupdate.exe" updater)
+
+set(old_logs "%LOCALAPPDATA%\\Torvik\\Logs")
+set(user_copy "update-20000101-000010-2 - Copy.log")
+set(user_note "update-notes-for-suppor.log")
 
 set(updating text ${HEADLINE} "Updating the Torvik" text ${WARNING} "Do not disconnect the Torvik.")
 set(updated limit 120000 text ${HEADLINE} "The Torvik is updated" bar ${blocks} ${blocks}
@@ -87,20 +93,31 @@ if(CASE STREQUAL "whole_update")
     math(EXPR mcu_shown "${mcu_held} + 1")
     math(EXPR mcu_bar "${fpga_blocks} + ${mcu_held}")
     set(options --hold-write=${fpga_block}:5:6000 --hold-write=${mcu_block}:5:6000)
-    set(steps start "${window}"
+    # Logs of earlier runs, more than are kept, and two files of the user's
+    # named like logs: the run deletes the oldest logs and nothing else.
+    set(steps "")
+    foreach(second RANGE 10 33)
+        list(APPEND steps touch "${old_logs}\\update-20000101-0000${second}.log")
+    endforeach()
+    set(steps ${steps} touch "${old_logs}\\${user_copy}" touch "${old_logs}\\${user_note}"
+        start "${window}"
         text ${FIRMWARE} "Firmware ${VERSION}: FPGA image ${fpga_size} bytes (SHA-256 ${fpga_short}), MCU image ${mcu_size} bytes (SHA-256 ${mcu_short})"
         ${updating}
         bar ${fpga_held} ${blocks}
         text ${PHASE} "Writing the FPGA image: block ${fpga_shown} of ${fpga_blocks}"
         text ${TIME_LEFT} "About * left"
+        end-session refused
         steady 1000
+        # Between the held writes the blocks come faster than the window
+        # redraws: the bar moves all the same.
+        moving 10000 5
         bar ${mcu_bar} ${blocks}
         text ${PHASE} "Writing the MCU image: block ${mcu_shown} of ${mcu_blocks}"
         steady 1000
-        ${updated}
+        ${updated} end-session allowed
         click ${DETAILS} text ${DETAILS_TEXT} "Updating FPGA.${fpga_dots} done.*Updating MCU.${mcu_dots} done.*Restarting...*"
         print ${LOG_NAME}
-        click ${CANCEL} exit 0)
+        enter exit 0)
 elseif(CASE STREQUAL "starts_when_normal_firmware_becomes_bootloader")
     # It names the normal firmware and leaves it alone over more than one
     # look; switched to bootloader mode, the update starts within 2 s.
@@ -123,23 +140,46 @@ elseif(CASE STREQUAL "escape_while_waiting_ends_with_status_2")
         text ${HEADLINE} "Connect the Torvik in bootloader mode"
         escape exit 2)
 elseif(CASE STREQUAL "failed_mcu_block_then_try_again")
-    # MCU block 6, the third, never acknowledged; then the device without faults.
+    # MCU block 6, the third, never acknowledged; then a device whose block
+    # 0x1010 goes unanswered once, which holds the second run at block 17:
+    # it shows only itself, from an empty bar, and Enter closes at its end.
     set(options --no-ack=6)
+    math(EXPR failed_bar "${fpga_blocks} + 2")
     set(steps start "${window}" ${updating}
         limit 120000 text ${HEADLINE} "The update failed" limit 60000
         text ${MESSAGE} "The MCU image failed at block 3 of ${mcu_blocks}.*"
-        run "${control} --reset"
-        click ${TRY_AGAIN} ${updating} ${updated} click ${CANCEL} exit 0)
+        bar ${failed_bar} ${blocks} end-session allowed
+        run "${control} --reset --no-ack=0x1010:1"
+        enter ${updating} bar 16 ${blocks}
+        text ${PHASE} "Writing the FPGA image: block 17 of ${fpga_blocks}"
+        hidden ${LOG_NAME} hidden ${DETAILS} hidden ${TRY_AGAIN}
+        ${updated}
+        click ${DETAILS} text ${DETAILS_TEXT} "Updating FPGA.${fpga_dots} done.*"
+        lacks ${DETAILS_TEXT} "*failed*"
+        enter exit 0)
 elseif(CASE STREQUAL "stopping_asks_then_ends_the_updater")
     # The first sending of block 0x1010 is not acknowledged: the updater waits
     # for it some seconds, in a read that its end cancels.
     set(options --no-ack=0x1010:1)
     set(restarted no)
+    # Enter answers no. Stopped, the bar stays where it was and Try again is
+    # there, as the message says; with the updater gone by then, nothing of
+    # the stopped run stays on the screen that says so.
     set(steps start "${window}" ${updating} bar 16 ${blocks}
-        close answer no "${stopping}" steady 300
+        close answer enter "${stopping}" end-session refused
         escape answer yes "${stopping}"
         text ${HEADLINE} "The update was stopped" no-process torvikupdate.exe
-        click ${CANCEL} exit 4)
+        text ${TRY_AGAIN} "Try again" bar 16 ${blocks}
+        text ${LOG_NAME} "*.log"
+        remove "${updater}" enter
+        text ${HEADLINE} "The updater could not be started"
+        hidden ${LOG_NAME} hidden ${DETAILS} hidden ${PROGRESS}
+        click ${CANCEL} exit 1)
+elseif(CASE STREQUAL "closing_mid_update_stops_and_closes")
+    set(options --no-ack=0x1010:1)
+    set(restarted no)
+    set(steps start "${window}" ${updating} bar 16 ${blocks}
+        close answer yes "${stopping}" exit 4 no-process torvikupdate.exe)
 elseif(CASE STREQUAL "updater_missing")
     set(restarted no)
     set(steps start "${window}"
@@ -205,6 +245,28 @@ if(stdout MATCHES "${LOG_NAME}: ([A-Za-z]:[^\r\n]*)")
     endif()
 elseif(CASE STREQUAL "whole_update")
     string(APPEND failures "the end screen names no log\n")
+endif()
+
+# The logs the window keeps: 20 of its names (the planted ones, this run's
+# and those of the cases before), the oldest gone, the user's files kept.
+if(CASE STREQUAL "whole_update" AND log)
+    get_filename_component(log_folder "${log}" DIRECTORY)
+    file(GLOB kept RELATIVE "${log_folder}" "${log_folder}/update-*.log")
+    list(FILTER kept INCLUDE REGEX "^update-[0-9]+-[0-9]+(-[0-9]+)?\\.log$")
+    list(LENGTH kept kept_count)
+    if(NOT kept_count EQUAL 20)
+        string(APPEND failures "the log folder holds ${kept_count} logs, expected 20: ${kept}\n")
+    endif()
+    foreach(name IN ITEMS update-20000101-000010.log update-20000101-000014.log)
+        if(EXISTS "${log_folder}/${name}")
+            string(APPEND failures "the oldest log ${name} was not deleted\n")
+        endif()
+    endforeach()
+    foreach(name IN ITEMS "${user_copy}" "${user_note}")
+        if(NOT EXISTS "${log_folder}/${name}")
+            string(APPEND failures "the user's file ${name} was deleted\n")
+        endif()
+    endforeach()
 endif()
 
 if(failures)

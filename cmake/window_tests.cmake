@@ -22,6 +22,7 @@ if(TARGET virtual-torvik-control)
         escape_while_waiting_ends_with_status_2
         failed_mcu_block_then_try_again
         stopping_asks_then_ends_the_updater
+        closing_mid_update_stops_and_closes
         updater_missing)
 endif()
 

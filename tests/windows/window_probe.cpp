@@ -2,9 +2,13 @@
 // cmake/check_window.cmake and scripts/window-pictures, benchmark and
 // check-signing. In the window's Wine prefix it runs the STEPs in turn:
 //   start PATH | run COMMAND (to its end, status 0) | exit STATUS (the window's)
-//   text ID PATTERN ('*': any text) | empty ID | bar POS RANGE (of 0..RANGE)
+//   text ID PATTERN ('*': any text) | lacks ID PATTERN | empty ID | hidden ID
+//   bar POS RANGE (shown, of 0..RANGE)
+//   moving MS COUNT (the bar takes COUNT positions within MS)
 //   steady MS (what the waits since the last action saw holds MS more)
-//   click ID | escape | close | answer yes|no PATTERN (the window's question)
+//   click ID | escape | enter | close | end-session allowed|refused
+//   answer yes|no|enter PATTERN (the window's question)
+//   touch FILE (made empty, with its folders) | remove FILE (%VARIABLES% expanded)
 //   within MS (the next wait ends MS after the last start or run at most)
 //   limit MS (of every later wait; 60000) | print ID (as "ID: text")
 //   await FILE | no-process NAME | lifetime NAME (it starts and ends, status 0)
@@ -170,21 +174,91 @@ bool textis(int id, const std::wstring& pattern) {
     });
 }
 
+bool hidden(int id) {
+    return waitfor([id](std::wstring& seen) {
+        seen = L"control " + std::to_wstring(id) + L" is shown";
+        return !IsWindowVisible(GetDlgItem(findwindow(), id));
+    });
+}
+
+bool lacks(int id, const std::wstring& pattern) {
+    return waitfor([id, pattern](std::wstring& seen) {
+        seen = L"control " + std::to_wstring(id) + L" reads '" +
+               textof(GetDlgItem(findwindow(), id)) + L"', which it must not: '" + pattern + L"'";
+        return !matches(pattern.c_str(), textof(GetDlgItem(findwindow(), id)).c_str());
+    });
+}
+
+// The bar's position, or -1 when the user cannot see it: hidden, or no
+// bar of 0..`range`.
+long long barposition(DWORD_PTR range, std::wstring& seen) {
+    const HWND bar = GetDlgItem(findwindow(), IDC_PROGRESS);
+    DWORD_PTR at = 0;
+    DWORD_PTR low = 1;
+    DWORD_PTR high = 0;
+    RECT area = {};
+    seen = L"no progress bar";
+    if (!asked(bar, PBM_GETPOS, 0, 0, at) || !asked(bar, PBM_GETRANGE, TRUE, 0, low) ||
+        !asked(bar, PBM_GETRANGE, FALSE, 0, high)) {
+        return -1;
+    }
+    const bool shown = IsWindowVisible(bar) && GetClientRect(bar, &area) && !IsRectEmpty(&area);
+    seen = std::wstring(shown ? L"" : L"(hidden) ") + L"the bar stands at " + std::to_wstring(at) +
+           L" of " + std::to_wstring(low) + L".." + std::to_wstring(high);
+    return shown && low == 0 && high == range ? static_cast<long long>(at) : -1;
+}
+
 bool barat(DWORD_PTR position, DWORD_PTR range) {
     return waitfor([position, range](std::wstring& seen) {
-        const HWND bar = GetDlgItem(findwindow(), IDC_PROGRESS);
-        DWORD_PTR at = 0;
-        DWORD_PTR low = 1;
-        DWORD_PTR high = 0;
-        seen = L"no progress bar";
-        if (!asked(bar, PBM_GETPOS, 0, 0, at) || !asked(bar, PBM_GETRANGE, TRUE, 0, low) ||
-            !asked(bar, PBM_GETRANGE, FALSE, 0, high)) {
-            return false;
-        }
-        seen = L"the bar stands at " + std::to_wstring(at) + L" of " + std::to_wstring(low) +
-               L".." + std::to_wstring(high);
-        return at == position && low == 0 && high == range;
+        return barposition(range, seen) == static_cast<long long>(position);
     });
+}
+
+// The bar moves on its own while blocks come: COUNT positions within MS.
+bool moving(DWORD ms, DWORD count) {
+    std::vector<DWORD_PTR> positions;
+    const ULONGLONG end = GetTickCount64() + ms;
+    for (; GetTickCount64() < end && positions.size() < count; Sleep(POLL_MS)) {
+        DWORD_PTR at = 0;
+        if (asked(GetDlgItem(findwindow(), IDC_PROGRESS), PBM_GETPOS, 0, 0, at) &&
+            (positions.empty() || positions.back() != at)) {
+            positions.push_back(at);
+        }
+    }
+    std::printf("  the bar took %u positions in %lu ms\n", static_cast<unsigned>(positions.size()),
+                ms);
+    return positions.size() >= count;
+}
+
+// Windows asking whether the session may end: the window's answer.
+bool endsession(bool allowed) {
+    DWORD_PTR answer = 0;
+    if (!asked(findwindow(), WM_QUERYENDSESSION, 0, 0, answer)) {
+        return false;
+    }
+    std::printf("  asked to end the session: %s\n", answer != 0 ? "allowed" : "refused");
+    return (answer != 0) == allowed;
+}
+
+std::wstring expanded(const wchar_t* pattern) {
+    wchar_t path[MAX_PATH];
+    return ExpandEnvironmentStringsW(pattern, path, MAX_PATH) != 0 ? path : L"";
+}
+
+bool touch(const wchar_t* pattern) {
+    std::wstring expansion = expanded(pattern);
+    if (expansion.empty()) {
+        return false;
+    }
+    wchar_t* path = &expansion[0];
+    for (wchar_t* next = path; (next = wcschr(next + 1, L'\\')) != nullptr;) {
+        *next = 0;
+        CreateDirectoryW(path, nullptr);
+        *next = L'\\';
+    }
+    const HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    CloseHandle(file);
+    return file != INVALID_HANDLE_VALUE;
 }
 
 bool await(const std::wstring& file) {
@@ -208,7 +282,8 @@ HWND findquestion() {
     });
 }
 
-bool answer(bool yes, const std::wstring& pattern) {
+// The question answered by its button, or by Enter (its default button).
+bool answer(const std::wstring& how, const std::wstring& pattern) {
     const bool asked_it = waitfor([pattern](std::wstring& seen) {
         const HWND question = findquestion();
         seen = question == nullptr ? L"no question from the window" : L"the question reads:";
@@ -218,7 +293,10 @@ bool answer(bool yes, const std::wstring& pattern) {
         }
         return question != nullptr && matches((L"*" + pattern + L"*").c_str(), seen.c_str());
     });
-    return asked_it && post(GetDlgItem(findquestion(), yes ? IDYES : IDNO), BM_CLICK, 0);
+    if (how == L"enter") {
+        return asked_it && post(findquestion(), WM_KEYDOWN, VK_RETURN);
+    }
+    return asked_it && post(GetDlgItem(findquestion(), how == L"yes" ? IDYES : IDNO), BM_CLICK, 0);
 }
 
 // Waits for `process` to end with status `expected` and says how long it
@@ -322,13 +400,20 @@ const Step STEPS[] = {
     {L"run", 1, [](wchar_t** a) { return runprogram(a[0]); }},
     {L"exit", 1, [](wchar_t** a) { return ended("the window", started.hProcess, number(a[0])); }},
     {L"text", 2, [](wchar_t** a) { return textis(number(a[0]), a[1]); }},
+    {L"lacks", 2, [](wchar_t** a) { return lacks(number(a[0]), a[1]); }},
     {L"empty", 1, [](wchar_t** a) { return textis(number(a[0]), L""); }},
+    {L"hidden", 1, [](wchar_t** a) { return hidden(number(a[0])); }},
     {L"bar", 2, [](wchar_t** a) { return barat(number(a[0]), number(a[1])); }},
+    {L"moving", 2, [](wchar_t** a) { return moving(number(a[0]), number(a[1])); }},
     {L"steady", 1, [](wchar_t** a) { return steady(number(a[0])); }},
     {L"click", 1, [](wchar_t** a) { return post(control(a[0]), BM_CLICK, 0); }},
     {L"escape", 0, [](wchar_t**) { return post(waitwindow(), WM_KEYDOWN, VK_ESCAPE); }},
+    {L"enter", 0, [](wchar_t**) { return post(waitwindow(), WM_KEYDOWN, VK_RETURN); }},
     {L"close", 0, [](wchar_t**) { return post(waitwindow(), WM_CLOSE, 0); }},
-    {L"answer", 2, [](wchar_t** a) { return answer(std::wstring(a[0]) == L"yes", a[1]); }},
+    {L"end-session", 1, [](wchar_t** a) { return endsession(std::wstring(a[0]) == L"allowed"); }},
+    {L"answer", 2, [](wchar_t** a) { return answer(a[0], a[1]); }},
+    {L"touch", 1, [](wchar_t** a) { return touch(a[0]); }},
+    {L"remove", 1, [](wchar_t** a) { return DeleteFileW(expanded(a[0]).c_str()) != 0; }},
     {L"within", 1, [](wchar_t** a) { return setting(within_ms, a[0]); }},
     {L"limit", 1, [](wchar_t** a) { return setting(limit_ms, a[0]); }},
     {L"print", 1, [](wchar_t** a) { return print(a[0]); }},
