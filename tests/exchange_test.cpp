@@ -1,6 +1,6 @@
-// Writing and reading single reports with time-outs and retries, each case a
-// device's timing on the simulated bus's virtual clock. What a whole update
-// makes of them is the property test's (property_test.cpp).
+// A block's attempt as flash2k makes it, on the simulated bus. How reports
+// are tried, waited for and cancelled, and what a whole update makes of it,
+// is the property test's (property_test.cpp).
 #include <gtest/gtest.h>
 
 #include "hid/exchange.h"
@@ -9,73 +9,6 @@
 #include "sim_fixture.h"
 
 namespace {
-
-using sim::Millis;
-using sim::Report;
-
-struct Case {
-    const char* name;
-    bool write;
-    int stalls;                       // of the write: never completing, ended by a cancel
-    std::optional<Millis> answer_at;  // of the read
-    int races_lost, cancel_errors;
-    int result, operations, cancels, taken;
-    Millis elapsed;  // a try waits 200 ms (a write) or 2,000 ms (a read); a cancel 1 ms
-};
-
-constexpr std::optional<Millis> NONE;
-
-const Case CASES[] = {
-    {"WriteTakenAtOnce_OneTry", true, 0, NONE, 0, 0, 1, 1, 0, 1, 0},
-    {"WriteNeverCompleting_ThreeTriesEachCancelled", true, 3, NONE, 0, 0, 0, 3, 3, 0, 3 * 201},
-    {"WriteStuckOnce_SecondTryGoesThrough", true, 1, NONE, 0, 0, 1, 2, 1, 1, 201},
-    {"WriteEndingInAnErrorAsItIsCancelled_Completed", true, 1, NONE, 0, 1, 1, 1, 1, 0, 201},
-    {"AnswerAfter2500ms_SeenByTheSecondRead", false, 0, 2500, 0, 0, 1, 2, 1, 1, 2500},
-    {"NoAnswer_ThreeReadsEachCancelled", false, 0, NONE, 0, 0, 0, 3, 3, 0, 3 * 2001},
-    {"ReadCompletedAsItIsCancelled_NothingInTheBuffer", false, 0, NONE, 1, 0, 1, 1, 1, 0, 2000},
-};
-
-void PrintTo(const Case& c, std::ostream* out) {
-    *out << c.name;
-}
-
-class Exchange : public SimBusTest, public ::testing::WithParamInterface<Case> {};
-
-TEST_P(Exchange, TriesUntilAnOperationCompletesWithinItsWait) {
-    const Case& expected = GetParam();
-    sim::Faults faults;
-    faults.stalled_writes.push_back({0x1000, 0, expected.stalls});
-    const auto device = std::make_shared<sim::Bootloader>(faults);
-    const HANDLE handle = attach(device);
-    bus().cancels_that_lose_the_race = expected.races_lost;
-    bus().cancels_ending_with_an_error = expected.cancel_errors;
-    int taken = 0;
-    bus().on_wire = [&taken](char, const Report&) { ++taken; };
-    const Report answer{0x00, 'F', '+', 0x00, 0x10, 0xA5};
-    if (expected.answer_at) {
-        device->to_host.push_back({*expected.answer_at, answer});
-    }
-    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    OVERLAPPED io = iocontext(event);
-    Report report{0x00, 'F', '*', 0x00, 0x10};  // block 0x1000, chunk 0
-    report.back() = 0xE0;                       // and, read into, an earlier report
-    const int result = expected.write ? sendblock(handle, report.data(), &io, event)
-                                      : getresult(handle, report.data(), &io, event);
-    CloseHandle(event);
-
-    EXPECT_EQ(result, expected.result);
-    const sim::Accounting& done = bus().accounting();
-    EXPECT_EQ(expected.write ? done.writes : done.reads, expected.operations);
-    EXPECT_EQ(done.cancels, expected.cancels);
-    EXPECT_EQ(taken, expected.taken) << "reports that crossed the wire";
-    EXPECT_EQ(bus().now(), expected.elapsed);
-    if (!expected.write) {
-        EXPECT_EQ(report, expected.answer_at ? answer : Report{});
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Exchange, Exchange, ::testing::ValuesIn(CASES),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // A block that does not fit the frame is refused whole: nothing is sent and
 // nothing printed.

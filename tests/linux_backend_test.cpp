@@ -536,22 +536,6 @@ class LinuxBackendReports : public LinuxBackend {
     OVERLAPPED io = {};
 };
 
-// The mend against stale acknowledgements reads the queued reports, and only
-// those: a queued report must be there at once. A device that never stops
-// sending must not hold the update in the check: no more than 64 are read.
-TEST_F(LinuxBackendReports, DiscardsTheQueuedReportsButNoMoreThanSixtyFour) {
-    for (const int queued : {3, 66}) {
-        for (int first = 0; first < queued; ++first) {
-            devicesends(static_cast<std::uint8_t>(first));
-        }
-        discardstaleinput(device, &io, event);
-        devicesends(200);
-        std::uint8_t answer[REPORT_SIZE];
-        ASSERT_EQ(getresult(device, answer, &io, event), 1);
-        EXPECT_EQ(answer[1], queued == 3 ? 200 : 64) << queued << " queued";
-    }
-}
-
 // A call interrupted by a signal, or a read that finds the report taken
 // after all (the node is non-blocking), is tried again; a write that takes
 // part of a report fails, and one that finds the device gone leaves it gone.
@@ -720,30 +704,6 @@ TEST_F(LinuxBackendReports, ACancelledWriteIsWaitedForUntilItEnds) {
     EXPECT_EQ(GetLastError(), ERROR_OPERATION_ABORTED);
     EXPECT_EQ(transferred, 0u);
     EXPECT_GE(waited, end_after) << "the result came before the write had ended";
-}
-
-// hidraw hands over a report of any length the device sends, up to the
-// read's size; the caller's buffer holds the report ID 0 and as much of the
-// report as fits after it, and not a byte more. 0xAA marks the byte after
-// the caller's buffer.
-TEST_F(LinuxBackendReports, InputReportsOfAnyLengthFillTheBufferAndNoMore) {
-    for (std::size_t length : {1u, 62u, 63u, 64u, 65u, 200u}) {
-        SCOPED_TRACE(std::to_string(length) + " bytes sent");
-        std::vector<std::uint8_t> sent(length);
-        for (std::size_t i = 0; i < length; ++i) {
-            sent[i] = static_cast<std::uint8_t>(i + 1);
-        }
-        ASSERT_EQ(send(peer, sent.data(), length, 0), static_cast<ssize_t>(length));
-        std::uint8_t buffer[REPORT_SIZE + 1];
-        std::memset(buffer, 0xAA, sizeof buffer);
-        DWORD delivered = 0;
-        ASSERT_TRUE(ReadFile(device, buffer, REPORT_SIZE, &delivered, &io));
-        const std::size_t kept = std::min<std::size_t>(length, REPORT_SIZE - 1);
-        EXPECT_EQ(delivered, kept + 1);
-        EXPECT_EQ(buffer[0], 0);
-        EXPECT_EQ(std::memcmp(buffer + 1, sent.data(), kept), 0);
-        EXPECT_EQ(buffer[REPORT_SIZE], 0xAA) << "written past the caller's buffer";
-    }
 }
 
 }  // namespace

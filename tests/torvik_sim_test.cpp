@@ -165,19 +165,6 @@ TEST_P(TorvikSimOutcomes, PrintExactlyThisAndExitWithThisStatus) {
 INSTANTIATE_TEST_SUITE_P(TorvikSim, TorvikSimOutcomes, ::testing::ValuesIn(OUTCOMES),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(TorvikSim, ACleanRunReadsTheAcknowledgementAndChecksForStaleInputBeforeEachBlock) {
-    const fs::path trace = dir / "trace.txt";
-    const Summary summary = summaryof(sim({"--trace=" + trace.string()}));
-    EXPECT_EQ(summary.reads, 2 * BLOCKS);
-    EXPECT_EQ(summary.elapsed, BLOCKS) << "the check's read is cancelled, 1 ms a block";
-    // Each report the device took, then its acknowledgement, as 64 bytes in hex.
-    const std::string text = readtext(trace);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), CLEAN_WRITES + BLOCKS);
-    EXPECT_EQ(text.substr(0, 2 + 12), "> 00462a001000") << "block 0x1000, chunk 0";
-    EXPECT_EQ(text.substr(text.size() - 131), "> 00462a4700ff" + std::string(116, '0') + "\n")
-        << "the restart report";
-}
-
 TEST_F(TorvikSim, UpdatesThroughTheLinuxBackendReportForReportAsOnTheSimulatedBus) {
     const Outputs reference = sim({"--trace=" + (dir / "bus.trace").string()});
     const fs::path saved = dir / "new" / "dir";  // created

@@ -31,8 +31,8 @@ std::vector<OutputEntry> read(const std::vector<std::pair<std::string, std::uint
 
 // The entries as letters: F/M a heading, then in the order of the kinds '.'
 // a dot, d done, x failed, r restarting, n not found; an unparsed line as
-// <its text>. With `times`, each is followed by its time.
-std::string letters(const std::vector<OutputEntry>& entries, bool times = false) {
+// <its text>.
+std::string letters(const std::vector<OutputEntry>& entries) {
     std::string text;
     for (const OutputEntry& entry : entries) {
         if (entry.kind == OutputEntry::Kind::UNPARSED) {
@@ -41,9 +41,6 @@ std::string letters(const std::vector<OutputEntry>& entries, bool times = false)
             text += entry.image == Image::MCU ? 'M' : 'F';
         } else {
             text += ".dxrn"[static_cast<int>(entry.kind) - 1];
-        }
-        if (times) {
-            text += std::to_string(entry.ms) + ' ';
         }
     }
     return text;
@@ -68,12 +65,6 @@ TEST(UpdaterOutput, ReadsTheSameEntriesWhereverTheChunksAreCut) {
             EXPECT_EQ(letters(entries), expected) << output << " cut at " << cut;
         }
     }
-}
-
-TEST(UpdaterOutput, EachEntryHasTheTimeOfTheChunkThatCompletedIt) {
-    const auto entries =
-        read({{"Updating FP", 5}, {"GA.", 7}, {".", 20}, {". do", 35}, {"ne.\r\n", 40}});
-    EXPECT_EQ(letters(entries, true), "F7 .20 .35 d40 ");
 }
 
 // The window's state while the updater has printed `output`.
