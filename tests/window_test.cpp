@@ -173,6 +173,72 @@ TEST(WindowState, StartsOnlyWithExactlyOneTorvikInBootloaderMode) {
     }
 }
 
+// Looks while another torvikupdate.exe runs, as the window makes them: at
+// `ms`, counting `others` and finding `in_bootloader` Torviks. Each says
+// what the window then shows, or "starts".
+struct Look {
+    Millis ms;
+    int others;
+    int in_bootloader;
+    std::string shows;
+};
+
+TEST(WindowState, WaitsWhileAnotherUpdaterRunsThenWaitsAfreshOrStarts) {
+    const std::string another =
+        "Another update is running: Another Torvik update is running on this PC. This update "
+        "starts by itself once that one has ended.";
+    const std::vector<Look> runs[] = {
+        {{1000, 1, 1, another}, {2000, 0, 1, "starts"}},
+        // No giving up while another runs: the ten minutes start at its end.
+        {{1000, 2, 0, another},
+         {WAIT_LIMIT + 1000, 1, 0, another},
+         {WAIT_LIMIT + 2000, 0, 0, "Connect the Torvik in bootloader mode"},
+         {2 * WAIT_LIMIT + 1999, 0, 0, "Connect the Torvik in bootloader mode"},
+         {2 * WAIT_LIMIT + 2000, 0, 0, "No Torvik was found"}},
+    };
+    for (const std::vector<Look>& looks : runs) {
+        WindowState state({252, 5});
+        state.startwaiting(0);
+        for (const Look& look : looks) {
+            bool starts = false;
+            if (!state.givesup(look.ms)) {
+                state.otherupdaters(look.others, look.ms);
+                starts = state.surveyed({look.in_bootloader, 0, {}});
+            }
+            const View view = state.view();
+            const std::string shows = starts ? "starts" : view.headline + ": " + view.message;
+            EXPECT_EQ(shows.substr(0, look.shows.size()), look.shows) << "at " << look.ms;
+        }
+    }
+}
+
+TEST(WindowState, KeepsThePcAwakeWhileUpdatingAndOnlyThen) {
+    WindowState waiting({252, 5});
+    waiting.startwaiting(0);
+    WindowState another = waiting;
+    another.otherupdaters(1, 10);
+    WindowState gave_up = waiting;
+    gave_up.givesup(WAIT_LIMIT);
+    const auto endedwith = [](const RunEnd& end) {
+        WindowState state = updating("Updating FPGA..");
+        state.ended(end);
+        return state;
+    };
+    const std::tuple<const char*, WindowState, bool> cases[] = {
+        {"waiting", waiting, false},
+        {"another update", another, false},
+        {"gave up", gave_up, false},
+        {"updating", updating("Updating FPGA.."), true},
+        {"updated", endedwith(ended(0)), false},
+        {"failed", endedwith(ended(3)), false},
+        {"stopped", endedwith(ended(1, false, true)), false},
+        {"not started", endedwith(RunEnd{false, 2, "", 0, false, false}), false},
+    };
+    for (const auto& [name, state, awake] : cases) {
+        EXPECT_EQ(state.keepsawake(), awake) << name;
+    }
+}
+
 TEST(RunLog, EntriesAndEndingAsSupportReadsThem) {
     const OutputEntry dot{OutputEntry::Kind::DOT, Image::FPGA, ".", 1234};
     const OutputEntry odd{OutputEntry::Kind::UNPARSED, Image::NONE, "caf\xc3\xa9\tok", 7};
