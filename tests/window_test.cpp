@@ -91,7 +91,8 @@ RunEnd ended(std::uint32_t status, bool pipe_broke = false, bool by_user = false
 }
 
 // One verdict per status; output never makes a success, and the exit
-// status is the updater's except where the window has its own.
+// status is the updater's except where the window has its own. The PC is
+// kept awake until the end, whatever the end.
 TEST(WindowState, VerdictAndExitStatusComeFromTheStatusAlone) {
     const std::string complete = "Updating FPGA. done.\r\nUpdating MCU. done.\r\nRestarting...\r\n";
     const std::tuple<RunEnd, std::string, std::string, int> cases[] = {
@@ -107,9 +108,11 @@ TEST(WindowState, VerdictAndExitStatusComeFromTheStatusAlone) {
     };
     for (const auto& [end, output, headline, exit_status] : cases) {
         WindowState state = updating(output);
+        EXPECT_TRUE(state.keepsawake()) << output;
         state.ended(end);
         EXPECT_EQ(state.view().headline, headline) << output;
         EXPECT_EQ(state.exitstatus(), exit_status) << headline;
+        EXPECT_FALSE(state.keepsawake()) << headline;
     }
 }
 
@@ -144,57 +147,33 @@ TEST(WindowState, TimeLeftOnceFiveBlocksHaveGoneRoundedUp) {
     }
 }
 
-// Ten minutes on a clock that is passed in; closed while waiting, the
-// window ends as the updater does when it finds no Torvik.
-TEST(WindowState, StopsWaitingAfterTenMinutesAndClosesAsNoTorvikFound) {
-    WindowState state({252, 5});
-    state.startwaiting(5000);
-    EXPECT_FALSE(state.givesup(5000 + 600'000 - 1));
-    EXPECT_EQ(state.exitstatus(), EXIT_NO_DEVICE);
-    EXPECT_TRUE(state.givesup(5000 + 600'000));
-    EXPECT_EQ(state.view().headline, "No Torvik was found");
-}
-
-// What the window shows while waiting, or "starts" when the update starts.
-TEST(WindowState, StartsOnlyWithExactlyOneTorvikInBootloaderMode) {
-    const std::pair<TorvikSurvey, std::string> cases[] = {
-        {{0, 0, {}}, "Connect the Torvik in bootloader mode"},
-        {{0, 2, {}}, "The Torvik is running its normal firmware"},
-        {{3, 0, {}}, "More than one Torvik is in bootloader mode: 3 Torviks are in"},
-        {{1, 3, {}}, "starts"},
-    };
-    for (const auto& [survey, expected] : cases) {
-        WindowState state({252, 5});
-        state.startwaiting(0);
-        const bool starts = state.surveyed(survey);
-        const View view = state.view();
-        const std::string shows = starts ? "starts" : view.headline + ": " + view.message;
-        EXPECT_EQ(shows.substr(0, expected.size()), expected);
-    }
-}
-
-// Looks while another torvikupdate.exe runs, as the window makes them: at
-// `ms`, counting `others` and finding `in_bootloader` Torviks. Each says
-// what the window then shows, or "starts".
+// Looks while waiting, as the window makes them: at `ms` on a clock that
+// is passed in, counting `others` torvikupdate.exe processes, with what the
+// survey found. Each says what the window then shows, or "starts".
 struct Look {
     Millis ms;
     int others;
-    int in_bootloader;
+    TorvikSurvey survey;
     std::string shows;
 };
 
-TEST(WindowState, WaitsWhileAnotherUpdaterRunsThenWaitsAfreshOrStarts) {
-    const std::string another =
-        "Another update is running: Another Torvik update is running on this PC. This update "
-        "starts by itself once that one has ended.";
+// Closed while waiting, the window ends as the updater does when it finds
+// no Torvik, and it keeps no PC awake.
+TEST(WindowState, StartsWithOneTorvikInBootloaderModeAndNoOtherUpdaterRunning) {
+    const std::string another = "Another update is running: Another Torvik update is running";
+    const std::string connect = "Connect the Torvik in bootloader mode";
     const std::vector<Look> runs[] = {
-        {{1000, 1, 1, another}, {2000, 0, 1, "starts"}},
+        {{0, 0, {0, 2, {}}, "The Torvik is running its normal firmware"},
+         {1, 0, {3, 0, {}}, "More than one Torvik is in bootloader mode: 3 Torviks are in"},
+         {WAIT_LIMIT - 1, 0, {}, connect},
+         {WAIT_LIMIT, 0, {}, "No Torvik was found"}},
+        {{1000, 1, {1, 0, {}}, another}, {2000, 0, {1, 3, {}}, "starts"}},
         // No giving up while another runs: the ten minutes start at its end.
-        {{1000, 2, 0, another},
-         {WAIT_LIMIT + 1000, 1, 0, another},
-         {WAIT_LIMIT + 2000, 0, 0, "Connect the Torvik in bootloader mode"},
-         {2 * WAIT_LIMIT + 1999, 0, 0, "Connect the Torvik in bootloader mode"},
-         {2 * WAIT_LIMIT + 2000, 0, 0, "No Torvik was found"}},
+        {{1000, 2, {}, another},
+         {WAIT_LIMIT + 1000, 1, {}, another},
+         {WAIT_LIMIT + 2000, 0, {}, connect},
+         {2 * WAIT_LIMIT + 1999, 0, {}, connect},
+         {2 * WAIT_LIMIT + 2000, 0, {}, "No Torvik was found"}},
     };
     for (const std::vector<Look>& looks : runs) {
         WindowState state({252, 5});
@@ -203,39 +182,14 @@ TEST(WindowState, WaitsWhileAnotherUpdaterRunsThenWaitsAfreshOrStarts) {
             bool starts = false;
             if (!state.givesup(look.ms)) {
                 state.otherupdaters(look.others, look.ms);
-                starts = state.surveyed({look.in_bootloader, 0, {}});
+                starts = state.surveyed(look.survey);
             }
             const View view = state.view();
             const std::string shows = starts ? "starts" : view.headline + ": " + view.message;
             EXPECT_EQ(shows.substr(0, look.shows.size()), look.shows) << "at " << look.ms;
+            EXPECT_EQ(state.exitstatus(), EXIT_NO_DEVICE) << "at " << look.ms;
+            EXPECT_FALSE(state.keepsawake()) << "at " << look.ms;
         }
-    }
-}
-
-TEST(WindowState, KeepsThePcAwakeWhileUpdatingAndOnlyThen) {
-    WindowState waiting({252, 5});
-    waiting.startwaiting(0);
-    WindowState another = waiting;
-    another.otherupdaters(1, 10);
-    WindowState gave_up = waiting;
-    gave_up.givesup(WAIT_LIMIT);
-    const auto endedwith = [](const RunEnd& end) {
-        WindowState state = updating("Updating FPGA..");
-        state.ended(end);
-        return state;
-    };
-    const std::tuple<const char*, WindowState, bool> cases[] = {
-        {"waiting", waiting, false},
-        {"another update", another, false},
-        {"gave up", gave_up, false},
-        {"updating", updating("Updating FPGA.."), true},
-        {"updated", endedwith(ended(0)), false},
-        {"failed", endedwith(ended(3)), false},
-        {"stopped", endedwith(ended(1, false, true)), false},
-        {"not started", endedwith(RunEnd{false, 2, "", 0, false, false}), false},
-    };
-    for (const auto& [name, state, awake] : cases) {
-        EXPECT_EQ(state.keepsawake(), awake) << name;
     }
 }
 

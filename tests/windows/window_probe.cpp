@@ -26,7 +26,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -307,45 +306,34 @@ bool launchedends(DWORD status) {
 }
 
 bool minimized() {
-    post(waitwindow(), WM_SYSCOMMAND, SC_MINIMIZE);
-    return waitfor([](std::wstring& seen) {
-        seen = L"the window is not minimized";
-        return IsIconic(findwindow()) != FALSE;
-    });
+    return post(waitwindow(), WM_SYSCOMMAND, SC_MINIMIZE) && waitfor([](std::wstring& seen) {
+               seen = L"the window is not minimized";
+               return IsIconic(findwindow()) != FALSE;
+           });
 }
 
 bool infront() {
     return waitfor([](std::wstring& seen) {
-        const bool iconic = IsIconic(findwindow()) != FALSE;
-        seen = iconic ? L"the window is minimized" : L"another window is in front";
-        return !iconic && GetForegroundWindow() == window;
+        seen = L"the window is minimized or not in front";
+        return !IsIconic(findwindow()) && GetForegroundWindow() == window;
     });
 }
 
-// The execution state of the last SetThreadExecutionState call in the
-// trace, 0 before any. Wine does not keep a PC awake, but its ntdll warns
-// of each call with the state asked for.
-DWORD lastexecutionstate(const std::wstring& trace) {
-    const HANDLE file = CreateFileW(trace.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer, sizeof buffer, &got, nullptr) &&
-           got > 0) {
-        text.append(buffer, got);
-    }
-    CloseHandle(file);
-    const char call[] = "NtSetThreadExecutionState (";
-    const std::size_t at = text.rfind(call);
-    return at == std::string::npos
-               ? 0
-               : std::strtoul(text.c_str() + at + std::strlen(call), nullptr, 16);
-}
-
+// Wine keeps no PC awake, but its ntdll warns of each SetThreadExecutionState
+// call with the state asked for: the last such warning in the trace counts.
 bool awake(const std::wstring& trace, bool kept) {
     return waitfor([trace, kept](std::wstring& seen) {
-        const DWORD state = lastexecutionstate(trace);
+        std::string text;
+        if (std::FILE* file = _wfopen(trace.c_str(), L"rb")) {
+            for (int c; (c = std::fgetc(file)) != EOF;) {
+                text += static_cast<char>(c);
+            }
+            std::fclose(file);
+        }
+        const char call[] = "NtSetThreadExecutionState (";
+        const std::size_t at = text.rfind(call);
+        const DWORD state =
+            at == std::string::npos ? 0 : std::strtoul(&text[at + sizeof call - 1], nullptr, 16);
         seen = L"the last execution state asked for is " + std::to_wstring(state);
         return kept ? state == (ES_SYSTEM_REQUIRED | ES_CONTINUOUS)
                     : (state & ES_SYSTEM_REQUIRED) == 0;
