@@ -186,9 +186,45 @@ elseif(CASE STREQUAL "updater_missing")
         text ${HEADLINE} "The updater could not be started"
         text ${MESSAGE} "*torvikupdate.exe*"
         click ${CANCEL} exit 1)
+elseif(CASE STREQUAL "second_window_ends_and_brings_the_first_to_the_front")
+    # Started while the first updates (its block 16 held), the second ends at
+    # once with its own status and restores the first, minimized before. The
+    # device takes one update's reports, and one log is written. Wine's ntdll
+    # warns of each SetThreadExecutionState: the PC is kept awake while the
+    # first updates, and no longer once it is done.
+    windowspath("${OUTPUT_DIR}/stderr" trace)
+    math(EXPR writes "${blocks} * 36 + 1")
+    set(new_logs 1)
+    set(options --hold-write=0x1010:5:6000)
+    set(steps env WINEDEBUG -all,warn+ntdll start "${window}" ${updating} bar 16 ${blocks}
+        awake "${trace}" yes minimize
+        launch "${window}" within 5000 ends 5 front ${updating}
+        ${updated} awake "${trace}" no click ${CANCEL} exit 0)
+elseif(CASE STREQUAL "waits_for_another_updater_then_starts_within_2_s")
+    # A torvikupdate.exe already at the Torvik, whose first block is not
+    # acknowledged twice and then wrongly twice (12 s in all): the window
+    # waits, without keeping the PC awake, and once that one has failed, runs
+    # its own update: the device takes both updaters' reports, and the window
+    # writes one log.
+    windowspath("${folder}/torvikupdate.exe" other)
+    windowspath("${OUTPUT_DIR}/stderr" trace)
+    math(EXPR writes "(${blocks} + 4) * 36 + 1")
+    set(new_logs 1)
+    set(options --no-ack=0x1000:2 --wrong-ack=0x1000:2)
+    set(steps launch "${other}" env WINEDEBUG -all,warn+ntdll start "${window}"
+        text ${HEADLINE} "Another update is running"
+        text ${MESSAGE} "Another Torvik update is running on this PC. This update starts by itself once that one has ended."
+        awake "${trace}" no steady 1500
+        ends 3 within 2000 ${updating} awake "${trace}" yes
+        ${updated} awake "${trace}" no click ${CANCEL} exit 0)
 else()
     message(FATAL_ERROR "no window case '${CASE}'")
 endif()
+
+# The logs that were there before the run: a case with `new_logs` counts
+# those that were not.
+set(log_glob "${PREFIX}/drive_c/users/*/AppData/Local/Torvik/Logs/update-*.log")
+file(GLOB logs_before "${log_glob}")
 
 windowspath("${PROBE}" probe)
 set(stdout_file "${OUTPUT_DIR}/stdout")
@@ -211,6 +247,20 @@ if(NOT status EQUAL 0)
 endif()
 if(NOT stderr MATCHES "restarted=${restarted}")
     string(APPEND failures "the device's counts are ${stderr}  expected restarted=${restarted}\n")
+endif()
+if(DEFINED writes AND NOT stderr MATCHES " writes=${writes} ")
+    string(REGEX MATCH "writes=[0-9]+" took "${stderr}")
+    string(APPEND failures "the device took ${took}, expected writes=${writes}\n")
+endif()
+if(DEFINED new_logs)
+    file(GLOB logs_after "${log_glob}")
+    if(logs_before)
+        list(REMOVE_ITEM logs_after ${logs_before})
+    endif()
+    list(LENGTH logs_after log_count)
+    if(NOT log_count EQUAL new_logs)
+        string(APPEND failures "${log_count} logs were written (${logs_after}), expected ${new_logs}\n")
+    endif()
 endif()
 
 # The log the end screen names: the images' hashes as sha256sum has them,
@@ -273,4 +323,6 @@ if(failures)
     message("window case ${CASE} with '${options}':\n${failures}")
     message(FATAL_ERROR "the window did not do as expected")
 endif()
-message(STATUS "window case ${CASE}: as expected (${stderr})")
+# Only the device's counts: a case may have Wine's warnings there too.
+string(REGEX MATCH "elapsed=[^\n]*" counts "${stderr}")
+message(STATUS "window case ${CASE}: as expected (${counts})")

@@ -23,7 +23,9 @@ if(TARGET virtual-torvik-control)
         failed_mcu_block_then_try_again
         stopping_asks_then_ends_the_updater
         closing_mid_update_stops_and_closes
-        updater_missing)
+        updater_missing
+        second_window_ends_and_brings_the_first_to_the_front
+        waits_for_another_updater_then_starts_within_2_s)
 endif()
 
 set(window_prefix "${CMAKE_BINARY_DIR}/wineprefix-window")

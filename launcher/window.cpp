@@ -23,6 +23,7 @@
 #include "hid/discovery.h"
 #include "log_file.h"
 #include "run_log.h"
+#include "session.h"
 #include "survey.h"
 #include "torvik_config.h"
 #include "torvikupdate.h"
@@ -119,6 +120,7 @@ struct Window {
     // take a second on a busy machine, too long for the window to wait.
     HANDLE survey_thread = nullptr;
     bool survey_again = false;  // a device came or went during the survey
+    bool kept_awake = false;    // what Windows was last asked (keepawake)
     HWND focus = nullptr;       // the control with the focus when the window was left
     Screen laid_out_screen = Screen::ENDED;
     HDEVNOTIFY notification = nullptr;
@@ -385,6 +387,10 @@ void render() {
     }
     window.laid_out_screen = window.state.screen();
     showtaskbarprogress(view);
+    if (window.kept_awake != window.state.keepsawake()) {
+        window.kept_awake = window.state.keepsawake();
+        keepawake(window.kept_awake);
+    }
 }
 
 // ---- fonts and DPI ----------------------------------------------------------
@@ -550,8 +556,22 @@ void updaterended() {
     }
 }
 
+// What a look while waiting found.
+struct Look {
+    int other_updaters = 0;
+    TorvikSurvey survey;
+};
+
+// The Torvik is left alone while another updater runs: even a survey's
+// question to it could come between that one's reports. One that starts
+// during the survey is seen by the second count.
 DWORD WINAPI surveythread(void* handle) {
-    auto* found = new TorvikSurvey(surveytorviks(TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID));
+    auto* found = new Look;
+    found->other_updaters = runningupdaters(UPDATER_NAME);
+    if (found->other_updaters == 0) {
+        found->survey = surveytorviks(TORVIK_VENDOR_ID, TORVIK_PRODUCT_ID);
+        found->other_updaters = runningupdaters(UPDATER_NAME);
+    }
     if (!PostMessageW(static_cast<HWND>(handle), WM_SURVEYED, 0, reinterpret_cast<LPARAM>(found))) {
         delete found;
     }
@@ -579,15 +599,16 @@ void survey() {
     }
 }
 
-// Starts the update when exactly one Torvik is in bootloader mode; else
-// says what was found and looks again.
-void surveyed(TorvikSurvey* result) {
-    const std::unique_ptr<TorvikSurvey> found(result);
+// Starts the update when no other updater runs and exactly one Torvik is
+// in bootloader mode; else says what was found and looks again.
+void surveyed(Look* result) {
+    const std::unique_ptr<Look> found(result);
     WaitForSingleObject(window.survey_thread, INFINITE);
     CloseHandle(window.survey_thread);
     window.survey_thread = nullptr;
-    if (window.state.surveyed(*found)) {
-        startupdate(found->first_in_bootloader);
+    window.state.otherupdaters(found->other_updaters, now());
+    if (window.state.surveyed(found->survey)) {
+        startupdate(found->survey.first_in_bootloader);
         return;
     }
     render();
@@ -779,7 +800,7 @@ LRESULT CALLBACK windowprocedure(HWND handle, UINT message, WPARAM wparam, LPARA
             updaterended();
             return 0;
         case WM_SURVEYED:
-            surveyed(reinterpret_cast<TorvikSurvey*>(lparam));
+            surveyed(reinterpret_cast<Look*>(lparam));
             return 0;
         case WM_CTLCOLORSTATIC: {
             HDC dc = reinterpret_cast<HDC>(wparam);
@@ -876,6 +897,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     // Any DLL loaded from here on comes from the system directory, never
     // from the folder the program was started from (often Downloads).
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!claimwindow()) {
+        return EXIT_ALREADY_OPEN;
+    }
     const INITCOMMONCONTROLSEX controls = {sizeof controls,
                                            ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);

@@ -17,6 +17,11 @@ constexpr char TRY_AGAIN_AFTER_STEPS[] =
     "1. Disconnect the Torvik from power and from USB.\r\n"
     "2. Connect the USB cable while you switch the Torvik on.\r\n"
     "Then click Try again.";
+// While another torvikupdate.exe runs in the session.
+constexpr char ANOTHER_UPDATE_HEADLINE[] = "Another update is running";
+constexpr char ANOTHER_UPDATE_MESSAGE[] =
+    "Another Torvik update is running on this PC. This update starts by itself once that one "
+    "has ended.";
 
 // Enough of a SHA-256 to tell builds apart at a glance; the log has it whole.
 constexpr std::size_t SHORT_SHA256_LENGTH = 16;
@@ -125,15 +130,27 @@ void WindowState::startwaiting(Millis now) {
     waiting_since_ = now;
     survey_ = {};
     forgetrun();
+    other_updaters_ = 0;
 }
 
 bool WindowState::surveyed(const TorvikSurvey& survey) {
     survey_ = survey;
-    return screen_ == Screen::WAITING && decide(survey) == SurveyDecision::START;
+    return screen_ == Screen::WAITING && other_updaters_ == 0 &&
+           decide(survey) == SurveyDecision::START;
+}
+
+void WindowState::otherupdaters(int running, Millis now) {
+    if (screen_ != Screen::WAITING) {
+        return;
+    }
+    if (running == 0 && other_updaters_ > 0) {
+        startwaiting(now);
+    }
+    other_updaters_ = running;
 }
 
 bool WindowState::givesup(Millis now) {
-    if (screen_ == Screen::WAITING && now - waiting_since_ >= WAIT_LIMIT) {
+    if (screen_ == Screen::WAITING && other_updaters_ == 0 && now - waiting_since_ >= WAIT_LIMIT) {
         screen_ = Screen::GAVE_UP;
     }
     return screen_ == Screen::GAVE_UP;
@@ -184,6 +201,10 @@ void WindowState::ended(const RunEnd& end) {
     end_ = end;
     verdict_ = verdictfor(end);
     screen_ = Screen::ENDED;
+}
+
+bool WindowState::keepsawake() const {
+    return screen_ == Screen::UPDATING;
 }
 
 int WindowState::exitstatus() const {
@@ -257,6 +278,11 @@ View WindowState::view() const {
     switch (screen_) {
         case Screen::WAITING:
             view.cancel_label = "Cancel";
+            if (other_updaters_ > 0) {
+                view.headline = ANOTHER_UPDATE_HEADLINE;
+                view.message = ANOTHER_UPDATE_MESSAGE;
+                break;
+            }
             switch (decide(survey_)) {
                 case SurveyDecision::SEVERAL:
                     view.headline = "More than one Torvik is in bootloader mode";

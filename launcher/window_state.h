@@ -25,8 +25,9 @@ constexpr int BLOCKS_BEFORE_TIME_LEFT = 5;
 // The window's own exit statuses. Otherwise it ends with the status of the
 // updater's last run, or, closed while waiting, with the updater's own
 // status for no Torvik found.
-constexpr int EXIT_NOT_STARTED = 1;  // torvikupdate.exe missing or not started
-constexpr int EXIT_STOPPED = 4;      // the user stopped the update mid-way
+constexpr int EXIT_NOT_STARTED = 1;   // torvikupdate.exe missing or not started
+constexpr int EXIT_STOPPED = 4;       // the user stopped the update mid-way
+constexpr int EXIT_ALREADY_OPEN = 5;  // another window was open: it was brought to the front
 
 // Output is shown at most this often (about 30 times a second), so that a
 // fast device does not keep the window redrawing, and at least this often
@@ -111,6 +112,11 @@ class WindowState {
     // Called while waiting: true once the wait limit has passed, when the
     // window stops waiting.
     bool givesup(Millis now);
+    // The other torvikupdate.exe processes running in the session, counted
+    // while waiting. While one runs the window neither starts nor gives up,
+    // and its wait starts over from `now` once none runs: the Torvik may be
+    // left in bootloader mode for this window's own update.
+    void otherupdaters(int running, Millis now);
 
     void updaterstarted();
     void output(const OutputEntry& entry);
@@ -128,6 +134,9 @@ class WindowState {
     bool unparsedoutput() const {
         return unparsed_;
     }
+    // Whether Windows is to keep the PC from sleeping: while the Torvik is
+    // written, and only then.
+    bool keepsawake() const;
 
   private:
     // What the last run left: a new wait or run starts without it.
@@ -139,6 +148,7 @@ class WindowState {
     Screen screen_ = Screen::WAITING;
     Millis waiting_since_ = 0;
     TorvikSurvey survey_;
+    int other_updaters_ = 0;
     // The run, from the updater's output.
     Image image_ = Image::NONE;
     Image failed_image_ = Image::NONE;

@@ -101,7 +101,8 @@ std::string controls(const View& view) {
 
 // One verdict per status; output never makes a success, and the exit
 // status is the updater's except where the window has its own. Every end
-// keeps the bar where the run left it; only a success closes on Enter.
+// keeps the bar where the run left it; only a success closes on Enter. The
+// PC is kept awake until the end, whatever the end.
 TEST(WindowState, VerdictButtonsAndExitStatusComeFromTheStatusAlone) {
     const std::string complete =
         "Updating FPGA.. done.\r\nUpdating MCU.. done.\r\nRestarting...\r\n";
@@ -126,10 +127,12 @@ TEST(WindowState, VerdictButtonsAndExitStatusComeFromTheStatusAlone) {
         WindowState state = updating(output);
         EXPECT_EQ(controls(state.view()),
                   "Cancel, bar " + std::to_string(state.view().progress) + "/257");
+        EXPECT_TRUE(state.keepsawake()) << output;
         state.ended(end);
         EXPECT_EQ(state.view().headline, headline) << output;
         EXPECT_EQ(controls(state.view()), shown) << headline;
         EXPECT_EQ(state.exitstatus(), exit_status) << headline;
+        EXPECT_FALSE(state.keepsawake()) << headline;
     }
 }
 
@@ -236,21 +239,49 @@ TEST(WindowState, StopsWaitingAfterTenMinutesAndClosesAsNoTorvikFound) {
     EXPECT_EQ(state.exitstatus(), EXIT_NO_DEVICE);
 }
 
-// What the window shows while waiting, or "starts" when the update starts.
-TEST(WindowState, StartsOnlyWithExactlyOneTorvikInBootloaderMode) {
-    const std::pair<TorvikSurvey, std::string> cases[] = {
-        {{0, 0, {}}, "Connect the Torvik in bootloader mode"},
-        {{0, 2, {}}, "The Torvik is running its normal firmware"},
-        {{3, 0, {}}, "More than one Torvik is in bootloader mode: 3 Torviks are in"},
-        {{1, 3, {}}, "starts"},
+// Looks while waiting, as the window makes them: at `ms` on a clock that
+// is passed in, counting `others` torvikupdate.exe processes, with what the
+// survey found. Each says what the window then shows, or "starts".
+struct Look {
+    Millis ms;
+    int others;
+    TorvikSurvey survey;
+    std::string shows;
+};
+
+// Closed while waiting, the window ends as the updater does when it finds
+// no Torvik, and it keeps no PC awake.
+TEST(WindowState, StartsWithOneTorvikInBootloaderModeAndNoOtherUpdaterRunning) {
+    const std::string another = "Another update is running: Another Torvik update is running";
+    const std::string connect = "Connect the Torvik in bootloader mode";
+    const std::vector<Look> runs[] = {
+        {{0, 0, {0, 2, {}}, "The Torvik is running its normal firmware"},
+         {1, 0, {3, 0, {}}, "More than one Torvik is in bootloader mode: 3 Torviks are in"},
+         {WAIT_LIMIT - 1, 0, {}, connect},
+         {WAIT_LIMIT, 0, {}, "No Torvik was found"}},
+        {{1000, 1, {1, 0, {}}, another}, {2000, 0, {1, 3, {}}, "starts"}},
+        // No giving up while another runs: the ten minutes start at its end.
+        {{1000, 2, {}, another},
+         {WAIT_LIMIT + 1000, 1, {}, another},
+         {WAIT_LIMIT + 2000, 0, {}, connect},
+         {2 * WAIT_LIMIT + 1999, 0, {}, connect},
+         {2 * WAIT_LIMIT + 2000, 0, {}, "No Torvik was found"}},
     };
-    for (const auto& [survey, expected] : cases) {
+    for (const std::vector<Look>& looks : runs) {
         WindowState state({252, 5});
         state.startwaiting(0);
-        const bool starts = state.surveyed(survey);
-        const View view = state.view();
-        const std::string shows = starts ? "starts" : view.headline + ": " + view.message;
-        EXPECT_EQ(shows.substr(0, expected.size()), expected);
+        for (const Look& look : looks) {
+            bool starts = false;
+            if (!state.givesup(look.ms)) {
+                state.otherupdaters(look.others, look.ms);
+                starts = state.surveyed(look.survey);
+            }
+            const View view = state.view();
+            const std::string shows = starts ? "starts" : view.headline + ": " + view.message;
+            EXPECT_EQ(shows.substr(0, look.shows.size()), look.shows) << "at " << look.ms;
+            EXPECT_EQ(state.exitstatus(), EXIT_NO_DEVICE) << "at " << look.ms;
+            EXPECT_FALSE(state.keepsawake()) << "at " << look.ms;
+        }
     }
 }
 

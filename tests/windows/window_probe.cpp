@@ -12,6 +12,12 @@
 //   within MS (the next wait ends MS after the last start or run at most)
 //   limit MS (of every later wait; 60000) | print ID (as "ID: text")
 //   await FILE | no-process NAME | lifetime NAME (it starts and ends, status 0)
+//   launch PATH (started beside the window, not waited for) | ends STATUS (the
+//   launched one's; a `within` after it counts from its end)
+//   minimize | front (the window is restored and in the foreground)
+//   env NAME VALUE (for the programs started after it)
+//   awake TRACE yes|no (the window's last SetThreadExecutionState, as Wine's
+//   warn+ntdll channel in the file TRACE shows it, keeps the PC awake or not)
 // Each process it waits for is said to have run so many ms (scripts/benchmark
 // reads that). Status 0 when every step passed; 1 at the first that did not,
 // after printing what it saw. Messages that the window's thread must handle
@@ -44,7 +50,8 @@ const int SHOWN_CONTROLS[] = {IDC_HEADLINE, IDC_MESSAGE,  IDC_PHASE,     IDC_TIM
 // What a wait waits for: true when it holds, else `seen` says what it saw.
 using Condition = std::function<bool(std::wstring& seen)>;
 
-PROCESS_INFORMATION started{};  // the window's program
+PROCESS_INFORMATION started{};   // the window's program
+PROCESS_INFORMATION launched{};  // a program beside it
 HWND window = nullptr;
 DWORD limit_ms = 60000;
 ULONGLONG last_run = 0;
@@ -370,6 +377,47 @@ bool lifetime(const std::wstring& name) {
     return done;
 }
 
+bool launchedends(DWORD status) {
+    const bool done = ended("the program launched", launched.hProcess, status);
+    last_run = GetTickCount64();
+    return done;
+}
+
+bool minimized() {
+    return post(waitwindow(), WM_SYSCOMMAND, SC_MINIMIZE) && waitfor([](std::wstring& seen) {
+               seen = L"the window is not minimized";
+               return IsIconic(findwindow()) != FALSE;
+           });
+}
+
+bool infront() {
+    return waitfor([](std::wstring& seen) {
+        seen = L"the window is minimized or not in front";
+        return !IsIconic(findwindow()) && GetForegroundWindow() == window;
+    });
+}
+
+// Wine keeps no PC awake, but its ntdll warns of each SetThreadExecutionState
+// call with the state asked for: the last such warning in the trace counts.
+bool awake(const std::wstring& trace, bool kept) {
+    return waitfor([trace, kept](std::wstring& seen) {
+        std::string text;
+        if (std::FILE* file = _wfopen(trace.c_str(), L"rb")) {
+            for (int c; (c = std::fgetc(file)) != EOF;) {
+                text += static_cast<char>(c);
+            }
+            std::fclose(file);
+        }
+        const char call[] = "NtSetThreadExecutionState (";
+        const std::size_t at = text.rfind(call);
+        const DWORD state =
+            at == std::string::npos ? 0 : std::strtoul(&text[at + sizeof call - 1], nullptr, 16);
+        seen = L"the last execution state asked for is " + std::to_wstring(state);
+        return kept ? state == (ES_SYSTEM_REQUIRED | ES_CONTINUOUS)
+                    : (state & ES_SYSTEM_REQUIRED) == 0;
+    });
+}
+
 DWORD number(const wchar_t* text) {
     return std::wcstoul(text, nullptr, 0);
 }
@@ -420,6 +468,13 @@ const Step STEPS[] = {
     {L"await", 1, [](wchar_t** a) { return await(a[0]); }},
     {L"no-process", 1, [](wchar_t** a) { return processid(a[0]) == 0; }},
     {L"lifetime", 1, [](wchar_t** a) { return lifetime(a[0]); }},
+    {L"launch", 1,
+     [](wchar_t** a) { return launch(L"\"" + std::wstring(a[0]) + L"\"", launched); }},
+    {L"ends", 1, [](wchar_t** a) { return launchedends(number(a[0])); }},
+    {L"minimize", 0, [](wchar_t**) { return minimized(); }},
+    {L"front", 0, [](wchar_t**) { return infront(); }},
+    {L"env", 2, [](wchar_t** a) { return SetEnvironmentVariableW(a[0], a[1]) != 0; }},
+    {L"awake", 2, [](wchar_t** a) { return awake(a[0], std::wstring(a[1]) == L"yes"); }},
 };
 
 const Step* findstep(const std::wstring& name) {
