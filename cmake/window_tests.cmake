@@ -22,7 +22,9 @@ if(TARGET virtual-torvik-control)
         escape_while_waiting_ends_with_status_2
         failed_mcu_block_then_try_again
         stopping_asks_then_ends_the_updater
-        updater_missing)
+        updater_missing
+        languages_at_96_dpi
+        languages_at_192_dpi)
 endif()
 
 set(window_prefix "${CMAKE_BINARY_DIR}/wineprefix-window")
