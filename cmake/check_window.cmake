@@ -78,6 +78,48 @@ set(updated limit 120000 text ${HEADLINE} "The Torvik is updated" bar ${blocks} 
     empty ${WARNING} text ${CANCEL} "Close" limit 60000)
 set(stopping "*bootloader mode*")
 
+# The shipped languages: the locale that sets Wine's display language, and
+# the headline the waiting screen shows in it.
+set(languages
+    en_US.UTF-8 "Connect the Torvik in bootloader mode"
+    de_DE.UTF-8 "Schließen Sie den Torvik im Bootloader-Modus an"
+    fr_FR.UTF-8 "Branchez le Torvik en mode bootloader"
+    es_ES.UTF-8 "Conecte el Torvik en modo bootloader"
+    it_IT.UTF-8 "Collega il Torvik in modalità bootloader"
+    pt_BR.UTF-8 "Conecte o Torvik no modo bootloader"
+    pl_PL.UTF-8 "Podłącz Torvik w trybie bootloadera"
+    ja_JP.UTF-8 "Torvik をブートローダー モードでつないでください"
+    zh_CN.UTF-8 "请以 Bootloader 模式连接 Torvik"
+    ko_KR.UTF-8 "Torvik을 부트로더 모드로 연결하세요")
+
+# Wine gives a program started by another Wine program its parent's display
+# language, so each language's window is started from Unix, by this script,
+# with its own LC_ALL: `spawn` runs it, `attach` finds the window's program.
+# The second copy has no updater beside it: its end screen comes at once.
+set(missing_folder "${OUTPUT_DIR}/without the updater")
+file(MAKE_DIRECTORY "${missing_folder}")
+file(COPY "${WINDOW}" DESTINATION "${missing_folder}")
+set(start_script "${OUTPUT_DIR}/start-window.sh")
+file(WRITE "${start_script}" "#!/bin/sh
+# start-window.sh LOCALE waiting|missing
+folder='${folder}'
+[ \"$2\" = waiting ] || folder='${missing_folder}'
+LANG=$1 LC_ALL=$1 exec wine \"$folder/${window_name}\" </dev/null >/dev/null 2>&1
+")
+function(languagesteps out_var)
+    set(steps "")
+    set(rest ${languages})
+    while(rest)
+        list(POP_FRONT rest locale headline)
+        list(APPEND steps
+            spawn "Z:\\bin\\sh ${start_script} ${locale} waiting" attach "${window_name}"
+            text ${HEADLINE} "${headline}" layout escape exit 2
+            spawn "Z:\\bin\\sh ${start_script} ${locale} missing" attach "${window_name}"
+            text ${TRY_AGAIN} "*" layout click ${CANCEL} exit 1)
+    endwhile()
+    set(${out_var} ${steps} PARENT_SCOPE)
+endfunction()
+
 # The cases: the device's options, the probe's steps, the window's status
 # and whether the device was told to restart.
 set(options "")
@@ -180,6 +222,22 @@ elseif(CASE STREQUAL "closing_mid_update_stops_and_closes")
     set(restarted no)
     set(steps start "${window}" ${updating} bar 16 ${blocks}
         close answer yes "${stopping}" exit 4 no-process torvikupdate.exe)
+elseif(CASE STREQUAL "languages_at_96_dpi")
+    # Every language's waiting screen and end screen laid out; no Torvik.
+    set(options --device=none)
+    set(restarted no)
+    languagesteps(steps)
+elseif(CASE STREQUAL "languages_at_192_dpi")
+    # The same at 200 %, then a whole update in German: its warning bold,
+    # its screens laid out.
+    set(options --device=none)
+    languagesteps(steps)
+    set(steps dpi 192 ${steps}
+        spawn "Z:\\bin\\sh ${start_script} de_DE.UTF-8 waiting" attach "${window_name}"
+        text ${HEADLINE} "Schließen Sie den Torvik im Bootloader-Modus an"
+        run "${install} ${inf} ${collection_inf}" text ${WARNING} "*" layout bold ${WARNING}
+        limit 120000 text ${HEADLINE} "Der Torvik ist aktualisiert" limit 60000 layout
+        click ${CANCEL} exit 0 dpi 96)
 elseif(CASE STREQUAL "updater_missing")
     set(restarted no)
     set(steps start "${window}"
@@ -226,11 +284,16 @@ endif()
 set(log_glob "${PREFIX}/drive_c/users/*/AppData/Local/Torvik/Logs/update-*.log")
 file(GLOB logs_before "${log_glob}")
 
+# Every case starts at 96 dpi, whatever a case before it left.
+set(steps dpi 96 ${steps})
+
 windowspath("${PROBE}" probe)
 set(stdout_file "${OUTPUT_DIR}/stdout")
 set(stderr_file "${OUTPUT_DIR}/stderr")
 execute_process(
-    COMMAND "${X_SERVER}" "${RUN}" "--build=${BUILD_DIR}" "--exe=${PROBE}" "--prefix=${PREFIX}"
+    # English, and UTF-8 for the probe's arguments and output.
+    COMMAND "${CMAKE_COMMAND}" -E env LANG=C.UTF-8 LC_ALL=C.UTF-8
+            "${X_SERVER}" "${RUN}" "--build=${BUILD_DIR}" "--exe=${PROBE}" "--prefix=${PREFIX}"
             --x-display ${options} -- ${steps}
     WORKING_DIRECTORY "${OUTPUT_DIR}"
     INPUT_FILE /dev/null

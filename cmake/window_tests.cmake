@@ -25,7 +25,9 @@ if(TARGET virtual-torvik-control)
         closing_mid_update_stops_and_closes
         updater_missing
         second_window_ends_and_brings_the_first_to_the_front
-        waits_for_another_updater_then_starts_within_2_s)
+        waits_for_another_updater_then_starts_within_2_s
+        languages_at_96_dpi
+        languages_at_192_dpi)
 endif()
 
 set(window_prefix "${CMAKE_BINARY_DIR}/wineprefix-window")

@@ -84,7 +84,7 @@ std::string logheader(const LogFacts& facts) {
                 facts.fpga_sha256) +
            line("MCU image: " + std::to_string(facts.mcu_length) + " bytes, SHA-256 " +
                 facts.mcu_sha256) +
-           line("Windows: " + facts.windows_version) +
+           line("Windows: " + facts.windows_version) + line("Language: " + facts.language) +
            line("Device: vendor " + hex4(facts.device.vendor_id) + ", product " +
                 hex4(facts.device.product_id) + ", version " + hex4(facts.device.version) +
                 ", path " + facts.device.path) +

@@ -28,6 +28,7 @@ struct LogFacts {
     std::string windows_version;
     FoundDevice device;
     std::string updater_path;
+    std::string language;  // of the window's texts: "de-DE"
 };
 
 // The text as ASCII: anything else becomes '?'.

@@ -25,6 +25,7 @@
 #include "run_log.h"
 #include "session.h"
 #include "survey.h"
+#include "texts.h"
 #include "torvik_config.h"
 #include "torvikupdate.h"
 #include "updater_output.h"
@@ -146,6 +147,11 @@ Millis now() {
     return GetTickCount64();
 }
 
+// A text of the window's language, for a control.
+std::wstring windowtext(Text id) {
+    return widetext(textof(window.state.language(), id));
+}
+
 // ---- what the window shows --------------------------------------------------
 
 std::wstring controltext(int id) {
@@ -173,13 +179,13 @@ std::wstring detailstext() {
         text += static_cast<wchar_t>(static_cast<unsigned char>(byte));
     }
     std::vector<std::string> notes;
+    const Language& language = window.state.language();
     if (window.state.unparsedoutput()) {
-        notes.push_back(
-            "Some of this output was not understood; the verdict comes from the "
-            "updater's exit status.");
+        notes.push_back(textof(language, Text::UNPARSED_NOTE));
     }
     if (!window.log.error().empty()) {
-        notes.push_back("The log could not be written: " + window.log.error());
+        notes.push_back(
+            fill(textof(language, Text::LOG_FAILED_NOTE), {{"reason", window.log.error()}}));
     }
     for (const std::string& note : notes) {
         if (!text.empty() && text.back() != L'\n') {
@@ -200,13 +206,15 @@ bool shown(int id) {
     return (GetWindowLongW(control(id), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-int textheight(int id, HFONT font, int width) {
+// The height of the control's text wrapped at `width`, in its own font.
+int textheight(int id, int width) {
     const std::wstring text = controltext(id);
     if (text.empty()) {
         return 0;
     }
     HDC dc = GetDC(window.handle);
-    HGDIOBJ previous = SelectObject(dc, font);
+    HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control(id), WM_GETFONT, 0, 0)));
     RECT bounds = {0, 0, width, 0};
     DrawTextW(dc, text.c_str(), -1, &bounds,
               DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
@@ -236,12 +244,24 @@ int buttonwidth(int id) {
     return std::max(scaled(BUTTON_MIN_WIDTH), static_cast<int>(size.cx) + scaled(BUTTON_PADDING));
 }
 
+// As wide as CONTENT_WIDTH, or as the shown buttons side by side where
+// their labels need more: a long label widens the window, never overlaps.
+int contentwidth() {
+    int buttons = -scaled(GAP);
+    for (int id : {IDC_DETAILS, IDC_OPEN_LOG_FOLDER, IDC_TRY_AGAIN, IDCANCEL}) {
+        if (shown(id)) {
+            buttons += buttonwidth(id) + scaled(GAP);
+        }
+    }
+    return std::max(scaled(CONTENT_WIDTH), buttons);
+}
+
 // Stacks the shown texts from the top, each as high as its text wraps to,
 // puts the buttons in a strip below, and fits the window around them.
 void layout() {
     const int margin = scaled(MARGIN);
     const int gap = scaled(GAP);
-    const int width = scaled(CONTENT_WIDTH);
+    const int width = contentwidth();
     const bool updating = window.state.screen() == Screen::UPDATING;
     int y = margin;
     auto place = [&](int id, int height) {
@@ -251,14 +271,15 @@ void layout() {
         MoveWindow(control(id), margin, y, width, height, TRUE);
         y += height + gap;
     };
-    place(IDC_HEADLINE, textheight(IDC_HEADLINE, window.headline_font, width));
-    place(IDC_MESSAGE, textheight(IDC_MESSAGE, window.font, width));
+    place(IDC_HEADLINE, textheight(IDC_HEADLINE, width));
+    place(IDC_MESSAGE, textheight(IDC_MESSAGE, width));
     place(IDC_PROGRESS, scaled(PROGRESS_HEIGHT));
-    // While updating, the lines keep their places as texts come and go.
+    // While updating, the lines keep their places as texts come and go,
+    // unless one wraps.
     for (int id : {IDC_PHASE, IDC_TIME_LEFT, IDC_WARNING}) {
-        place(id, updating ? lineheight() : textheight(id, window.font, width));
+        place(id, std::max(updating ? lineheight() : 0, textheight(id, width)));
     }
-    place(IDC_FIRMWARE, textheight(IDC_FIRMWARE, window.font, width));
+    place(IDC_FIRMWARE, textheight(IDC_FIRMWARE, width));
     place(IDC_LOG_NAME, lineheight());
     place(IDC_DETAILS_TEXT, scaled(DETAILS_HEIGHT));
 
@@ -292,6 +313,13 @@ void layout() {
     SetWindowPos(window.handle, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(window.handle, nullptr, TRUE);
+}
+
+// A text that came since the last layout and needs more lines than its control has.
+bool outgrown(int id) {
+    RECT area = {};
+    GetClientRect(control(id), &area);
+    return shown(id) && textheight(id, area.right) > area.bottom;
 }
 
 void setdefaultbutton(DefaultButton button) {
@@ -374,6 +402,9 @@ void render() {
             relayout = true;
         }
     }
+    for (int id : {IDC_PHASE, IDC_TIME_LEFT, IDC_WARNING}) {
+        relayout |= outgrown(id);
+    }
     if (relayout) {
         setdefaultbutton(view.default_button);
         layout();
@@ -429,8 +460,10 @@ void deletefonts() {
     }
 }
 
+// The fonts for the window's DPI, made anew when it changes: the old ones
+// go only once no control uses them.
 void makefonts() {
-    deletefonts();
+    const HFONT old[] = {window.font, window.headline_font, window.bold_font};
     LOGFONTW font = messagefont();
     window.font = CreateFontIndirectW(&font);
     LOGFONTW bold = font;
@@ -444,6 +477,11 @@ void makefonts() {
                        : definition.id == IDC_WARNING ? window.bold_font
                                                       : window.font;
         SendMessageW(control(definition.id), WM_SETFONT, reinterpret_cast<WPARAM>(chosen), TRUE);
+    }
+    for (HFONT font_before : old) {
+        if (font_before != nullptr) {
+            DeleteObject(font_before);
+        }
     }
 }
 
@@ -493,6 +531,7 @@ void writelogheader(const FoundDevice& device) {
     facts.windows_version = windowsversion();
     facts.device = device;
     facts.updater_path = utf8text(window.updater_path);
+    facts.language = window.state.language().tag;
     window.log.write(logheader(facts));
 }
 
@@ -646,12 +685,8 @@ void askstop(bool closing) {
         window.close_when_stopped |= closing;
         return;
     }
-    const int answer = MessageBoxW(
-        window.handle,
-        L"Stop the update?\r\n\r\n"
-        L"Stopping leaves the Torvik in bootloader mode with its firmware not completely "
-        L"written. Starting the update again finishes it.",
-        TORVIK_WINDOW_TITLE, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    const int answer = MessageBoxW(window.handle, windowtext(Text::STOP_QUESTION).c_str(),
+                                   TORVIK_WINDOW_TITLE, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
     if (answer != IDYES) {
         return;
     }
@@ -713,13 +748,14 @@ void createcontrols(HWND parent) {
                         parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(definition.id)),
                         nullptr, nullptr);
     }
-    SetWindowTextW(control(IDC_DETAILS), L"Details");
-    SetWindowTextW(control(IDC_OPEN_LOG_FOLDER), L"Open log folder");
-    SetWindowTextW(control(IDC_TRY_AGAIN), L"Try again");
-    SetWindowTextW(control(IDC_FIRMWARE),
-                   widetext(firmwaretext(TORVIK_VERSION_STRING, FPGABIN_LENGTH, FPGA_IMAGE_SHA256,
-                                         MCUBIN_LENGTH, MCU_IMAGE_SHA256))
-                       .c_str());
+    SetWindowTextW(control(IDC_DETAILS), windowtext(Text::DETAILS_BUTTON).c_str());
+    SetWindowTextW(control(IDC_OPEN_LOG_FOLDER), windowtext(Text::OPEN_LOG_FOLDER_BUTTON).c_str());
+    SetWindowTextW(control(IDC_TRY_AGAIN), windowtext(Text::TRY_AGAIN_BUTTON).c_str());
+    SetWindowTextW(
+        control(IDC_FIRMWARE),
+        widetext(firmwaretext(window.state.language(), TORVIK_VERSION_STRING, FPGABIN_LENGTH,
+                              FPGA_IMAGE_SHA256, MCUBIN_LENGTH, MCU_IMAGE_SHA256))
+            .c_str());
     SendMessageW(control(IDC_DETAILS_TEXT), EM_SETLIMITTEXT, 0, 0);
 }
 
@@ -907,6 +943,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     window.taskbar_created = RegisterWindowMessageW(L"TaskbarButtonCreated");
     window.updater_path = updaterpath();
+    // The display language's texts, or English.
+    window.state = WindowState(blocksfor(FPGABIN_LENGTH, MCUBIN_LENGTH),
+                               languagefor(GetUserDefaultUILanguage()));
 
     int status = EXIT_NOT_STARTED;
     if (createwindow(instance, show)) {

@@ -7,24 +7,9 @@
 
 namespace {
 
-constexpr char BOOTLOADER_STEPS[] =
-    "1. Disconnect the Torvik from power and from USB.\r\n"
-    "2. Connect the USB cable while you switch the Torvik on.\r\n";
-constexpr char STARTS_BY_ITSELF[] =
-    "The update starts by itself as soon as the Torvik is there in bootloader mode.";
-constexpr char TRY_AGAIN_AFTER_STEPS[] =
-    "Put the Torvik into bootloader mode again:\r\n"
-    "1. Disconnect the Torvik from power and from USB.\r\n"
-    "2. Connect the USB cable while you switch the Torvik on.\r\n"
-    "Then click Try again.";
-// While another torvikupdate.exe runs in the session.
-constexpr char ANOTHER_UPDATE_HEADLINE[] = "Another update is running";
-constexpr char ANOTHER_UPDATE_MESSAGE[] =
-    "Another Torvik update is running on this PC. This update starts by itself once that one "
-    "has ended.";
-
 // Enough of a SHA-256 to tell builds apart at a glance; the log has it whole.
 constexpr std::size_t SHORT_SHA256_LENGTH = 16;
+constexpr char LINE_END[] = "\r\n";
 
 int blocksfor(std::uint64_t stream_bytes) {
     return static_cast<int>((stream_bytes + BLOCK_SIZE - 1) / BLOCK_SIZE);
@@ -34,15 +19,37 @@ const char* imagename(Image image) {
     return image == Image::MCU ? "MCU" : "FPGA";
 }
 
+std::string filled(const Language& language, Text id, const Fills& fills) {
+    return fill(textof(language, id), fills);
+}
+
 // Rounded up, so that the estimate errs on the long side: to 5 seconds
 // under a minute, to whole minutes above.
-std::string roundedtime(Millis ms) {
+std::string roundedtime(const Language& language, Millis ms) {
     const Millis seconds = (ms + 999) / 1000;
     if (seconds <= 60) {
-        return "About " + std::to_string(std::max<Millis>(5, (seconds + 4) / 5 * 5)) +
-               " seconds left";
+        return filled(language, Text::SECONDS_LEFT,
+                      {{"seconds", std::to_string(std::max<Millis>(5, (seconds + 4) / 5 * 5))}});
     }
-    return "About " + std::to_string((seconds + 59) / 60) + " minutes left";
+    return filled(language, Text::MINUTES_LEFT, {{"minutes", std::to_string((seconds + 59) / 60)}});
+}
+
+Text headlineid(Verdict verdict) {
+    switch (verdict) {
+        case Verdict::UPDATED:
+            return Text::UPDATED_HEADLINE;
+        case Verdict::NOT_FOUND:
+            return Text::NOT_FOUND_HEADLINE;
+        case Verdict::FAILED:
+            return Text::FAILED_HEADLINE;
+        case Verdict::UNEXPECTED:
+            return Text::UNEXPECTED_HEADLINE;
+        case Verdict::NOT_STARTED:
+            return Text::NOT_STARTED_HEADLINE;
+        case Verdict::STOPPED:
+            break;
+    }
+    return Text::STOPPED_HEADLINE;
 }
 
 }  // namespace
@@ -87,43 +94,57 @@ Verdict verdictfor(const RunEnd& end) {
     }
 }
 
-std::string timeleft(int confirmed, int total, Millis first_block_ms, Millis last_block_ms) {
+std::string timeleft(const Language& language, int confirmed, int total, Millis first_block_ms,
+                     Millis last_block_ms) {
     if (confirmed < BLOCKS_BEFORE_TIME_LEFT) {
         return "";
     }
     // The pace since the first block: opening the device is not in it.
     const Millis per_block = (last_block_ms - first_block_ms) / (confirmed - 1);
-    return roundedtime(per_block * static_cast<Millis>(std::max(0, total - confirmed)));
+    return roundedtime(language, per_block * static_cast<Millis>(std::max(0, total - confirmed)));
 }
 
-std::string headlinefor(Verdict verdict) {
-    switch (verdict) {
-        case Verdict::UPDATED:
-            return "The Torvik is updated";
-        case Verdict::NOT_FOUND:
-            return "The Torvik was not found";
-        case Verdict::FAILED:
-            return "The update failed";
-        case Verdict::UNEXPECTED:
-            return "The updater stopped unexpectedly";
-        case Verdict::NOT_STARTED:
-            return "The updater could not be started";
-        case Verdict::STOPPED:
-            break;
+std::string headlinefor(Verdict verdict, const Language& language) {
+    return textof(language, headlineid(verdict));
+}
+
+std::string firmwaretext(const Language& language, const std::string& version,
+                         std::uint32_t fpga_length, const std::string& fpga_sha256,
+                         std::uint32_t mcu_length, const std::string& mcu_sha256) {
+    return filled(language, Text::FIRMWARE_LINE,
+                  {{"version", version},
+                   {"fpga_bytes", std::to_string(fpga_length)},
+                   {"fpga_sha256", fpga_sha256.substr(0, SHORT_SHA256_LENGTH)},
+                   {"mcu_bytes", std::to_string(mcu_length)},
+                   {"mcu_sha256", mcu_sha256.substr(0, SHORT_SHA256_LENGTH)}});
+}
+
+WindowState::WindowState(BlockCounts blocks, const Language& language)
+    : blocks_(blocks), language_(&language) {}
+
+std::string WindowState::text(Text id, const Fills& fills) const {
+    // Every text may name the Try again button: its label, as the button has it.
+    Fills all = fills;
+    all.emplace_back("try_again", textof(*language_, Text::TRY_AGAIN_BUTTON));
+    return filled(*language_, id, all);
+}
+
+std::string WindowState::sentences(std::initializer_list<std::string> texts) const {
+    std::string joined;
+    for (const std::string& sentence : texts) {
+        if (!joined.empty() && !sentence.empty()) {
+            joined += language_->sentence_gap;
+        }
+        joined += sentence;
     }
-    return "The update was stopped";
+    return joined;
 }
 
-std::string firmwaretext(const std::string& version, std::uint32_t fpga_length,
-                         const std::string& fpga_sha256, std::uint32_t mcu_length,
-                         const std::string& mcu_sha256) {
-    return "Firmware " + version + ": FPGA image " + std::to_string(fpga_length) +
-           " bytes (SHA-256 " + fpga_sha256.substr(0, SHORT_SHA256_LENGTH) + "), MCU image " +
-           std::to_string(mcu_length) + " bytes (SHA-256 " +
-           mcu_sha256.substr(0, SHORT_SHA256_LENGTH) + ")";
+// "Put the Torvik into bootloader mode again:", the steps, "Then click Try again."
+std::string WindowState::againintobootloader() const {
+    return text(Text::AGAIN_INTO_BOOTLOADER) + LINE_END + text(Text::BOOTLOADER_STEPS) + LINE_END +
+           text(Text::THEN_TRY_AGAIN);
 }
-
-WindowState::WindowState(BlockCounts blocks) : blocks_(blocks) {}
 
 void WindowState::startwaiting(Millis now) {
     screen_ = Screen::WAITING;
@@ -223,7 +244,7 @@ int WindowState::exitstatus() const {
 
 std::string WindowState::phasetext() const {
     if (restarting_) {
-        return "Restarting the Torvik";
+        return text(Text::RESTARTING_PHASE);
     }
     if (image_ == Image::NONE) {
         return "";
@@ -231,95 +252,93 @@ std::string WindowState::phasetext() const {
     const bool mcu = image_ == Image::MCU;
     const int total = mcu ? blocks_.mcu : blocks_.fpga;
     const int block = std::min((mcu ? confirmed_mcu_ : confirmed_fpga_) + 1, total);
-    return std::string("Writing the ") + imagename(image_) + " image: block " +
-           std::to_string(block) + " of " + std::to_string(total);
+    return text(Text::WRITING_PHASE, {{"image", imagename(image_)},
+                                      {"block", std::to_string(block)},
+                                      {"total", std::to_string(total)}});
 }
 
 std::string WindowState::verdictmessage() const {
     switch (verdict_) {
         case Verdict::UPDATED:
-            return "The Torvik restarts with its new firmware. Nothing more to do.";
+            return text(Text::UPDATED_MESSAGE);
         case Verdict::NOT_FOUND:
-            return std::string("The updater found no Torvik in bootloader mode. ") +
-                   TRY_AGAIN_AFTER_STEPS;
+            return text(Text::NOT_FOUND_MESSAGE) + LINE_END + againintobootloader();
         case Verdict::FAILED: {
-            std::string where = "A block of firmware was not confirmed. ";
+            std::string where = text(Text::FAILED_BLOCK_UNNAMED);
             if (failed_image_ != Image::NONE) {
                 const bool mcu = failed_image_ == Image::MCU;
-                where = std::string("The ") + imagename(failed_image_) + " image failed at block " +
-                        std::to_string((mcu ? confirmed_mcu_ : confirmed_fpga_) + 1) + " of " +
-                        std::to_string(mcu ? blocks_.mcu : blocks_.fpga) + ". ";
+                where =
+                    text(Text::FAILED_AT_BLOCK,
+                         {{"image", imagename(failed_image_)},
+                          {"block", std::to_string((mcu ? confirmed_mcu_ : confirmed_fpga_) + 1)},
+                          {"total", std::to_string(mcu ? blocks_.mcu : blocks_.fpga)}});
             }
-            return where +
-                   "The Torvik was not restarted. Try another USB cable or port, put the Torvik "
-                   "into bootloader mode again, then click Try again: the update starts over.";
+            return sentences({where, text(Text::FAILED_ADVICE)});
         }
         case Verdict::UNEXPECTED:
-            return std::string(end_.pipe_broke ? "Its output broke off; t" : "T") +
-                   "orvikupdate.exe ended with status " + std::to_string(end_.status) +
-                   ". Click Try again; if this happens again, send the log to support.";
+            return sentences(
+                {end_.pipe_broke ? text(Text::OUTPUT_BROKE_OFF) : "",
+                 text(Text::UNEXPECTED_MESSAGE, {{"status", std::to_string(end_.status)}})});
         case Verdict::NOT_STARTED:
             if (end_.start_error_text.empty()) {
-                return "torvikupdate.exe is not in this program's folder: unpack the whole zip "
-                       "into one folder and start Update Torvik.exe there.";
+                return text(Text::UPDATER_MISSING_MESSAGE);
             }
-            return "Windows could not start torvikupdate.exe: " + end_.start_error_text +
-                   " (error " + std::to_string(end_.start_error) + ").";
+            return text(Text::START_FAILED_MESSAGE, {{"reason", end_.start_error_text},
+                                                     {"error", std::to_string(end_.start_error)}});
         case Verdict::STOPPED:
             break;
     }
-    return "The Torvik stays in bootloader mode. Starting the update again (Try again) "
-           "finishes it.";
+    return text(Text::STOPPED_MESSAGE);
 }
 
 View WindowState::view() const {
     View view;
-    view.cancel_label = "Close";
+    view.cancel_label = text(Text::CLOSE_BUTTON);
+    const std::string waiting_steps =
+        text(Text::BOOTLOADER_STEPS) + LINE_END + text(Text::STARTS_BY_ITSELF);
     switch (screen_) {
         case Screen::WAITING:
-            view.cancel_label = "Cancel";
+            view.cancel_label = text(Text::CANCEL_BUTTON);
             if (other_updaters_ > 0) {
-                view.headline = ANOTHER_UPDATE_HEADLINE;
-                view.message = ANOTHER_UPDATE_MESSAGE;
+                view.headline = text(Text::ANOTHER_UPDATE_HEADLINE);
+                view.message = text(Text::ANOTHER_UPDATE_MESSAGE);
                 break;
             }
             switch (decide(survey_)) {
                 case SurveyDecision::SEVERAL:
-                    view.headline = "More than one Torvik is in bootloader mode";
-                    view.message = std::to_string(survey_.in_bootloader) +
-                                   " Torviks are in bootloader mode. Leave only the one to "
-                                   "update connected: the update starts by itself then.";
+                    view.headline = text(Text::SEVERAL_HEADLINE);
+                    view.message = text(Text::SEVERAL_MESSAGE,
+                                        {{"count", std::to_string(survey_.in_bootloader)}});
                     break;
                 case SurveyDecision::NORMAL_FIRMWARE:
-                    view.headline = "The Torvik is running its normal firmware";
-                    view.message = std::string("The update needs it in bootloader mode:\r\n") +
-                                   BOOTLOADER_STEPS + STARTS_BY_ITSELF;
+                    view.headline = text(Text::NORMAL_FIRMWARE_HEADLINE);
+                    view.message = text(Text::NORMAL_FIRMWARE_MESSAGE) + LINE_END + waiting_steps;
                     break;
                 default:
-                    view.headline = "Connect the Torvik in bootloader mode";
-                    view.message = std::string(BOOTLOADER_STEPS) + STARTS_BY_ITSELF;
+                    view.headline = text(Text::WAITING_HEADLINE);
+                    view.message = waiting_steps;
             }
             break;
         case Screen::GAVE_UP:
-            view.headline = "No Torvik was found";
-            view.message = "No Torvik came in bootloader mode in " +
-                           std::to_string(WAIT_LIMIT / 60000) + " minutes. " +
-                           TRY_AGAIN_AFTER_STEPS;
+            view.headline = text(Text::GAVE_UP_HEADLINE);
+            view.message =
+                text(Text::GAVE_UP_MESSAGE, {{"minutes", std::to_string(WAIT_LIMIT / 60000)}}) +
+                LINE_END + againintobootloader();
             view.show_try_again = true;
             view.default_button = DefaultButton::TRY_AGAIN_BUTTON;
             break;
         case Screen::UPDATING:
-            view.cancel_label = "Cancel";
-            view.headline = "Updating the Torvik";
+            view.cancel_label = text(Text::CANCEL_BUTTON);
+            view.headline = text(Text::UPDATING_HEADLINE);
             view.phase = phasetext();
             view.time_left =
                 restarting_ ? ""
-                            : timeleft(confirmed_fpga_ + confirmed_mcu_, blocks_.fpga + blocks_.mcu,
-                                       first_block_ms_, last_block_ms_);
-            view.warning = "Do not disconnect the Torvik.";
+                            : timeleft(*language_, confirmed_fpga_ + confirmed_mcu_,
+                                       blocks_.fpga + blocks_.mcu, first_block_ms_, last_block_ms_);
+            view.warning = text(Text::WARNING);
             break;
         case Screen::ENDED:
-            view.headline = headlinefor(verdict_);
+            view.headline = headlinefor(verdict_, *language_);
             view.message = verdictmessage();
             view.show_try_again = verdict_ != Verdict::UPDATED;
             view.show_run_results = true;

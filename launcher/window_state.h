@@ -6,10 +6,12 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "survey.h"
+#include "texts.h"
 #include "updater_output.h"
 
 // Times are milliseconds of a monotonic clock.
@@ -77,7 +79,8 @@ enum class Verdict { UPDATED, NOT_FOUND, FAILED, UNEXPECTED, NOT_STARTED, STOPPE
 Verdict verdictfor(const RunEnd& end);
 
 // "About 3 minutes left", or "" while too few blocks have gone.
-std::string timeleft(int confirmed, int total, Millis first_block_ms, Millis last_block_ms);
+std::string timeleft(const Language& language, int confirmed, int total, Millis first_block_ms,
+                     Millis last_block_ms);
 
 enum class Screen { WAITING, GAVE_UP, UPDATING, ENDED };
 
@@ -103,7 +106,7 @@ struct View {
 
 class WindowState {
   public:
-    explicit WindowState(BlockCounts blocks);
+    explicit WindowState(BlockCounts blocks, const Language& language = english());
 
     // Waiting (again) from `now`: the survey decides what comes next.
     void startwaiting(Millis now);
@@ -137,14 +140,21 @@ class WindowState {
     // Whether Windows is to keep the PC from sleeping: while the Torvik is
     // written, and only then.
     bool keepsawake() const;
+    const Language& language() const {
+        return *language_;
+    }
 
   private:
     // What the last run left: a new wait or run starts without it.
     void forgetrun();
+    std::string text(Text id, const Fills& fills = {}) const;
+    std::string sentences(std::initializer_list<std::string> texts) const;
+    std::string againintobootloader() const;
     std::string phasetext() const;
     std::string verdictmessage() const;
 
     BlockCounts blocks_;
+    const Language* language_;
     Screen screen_ = Screen::WAITING;
     Millis waiting_since_ = 0;
     TorvikSurvey survey_;
@@ -162,11 +172,11 @@ class WindowState {
     Verdict verdict_ = Verdict::UPDATED;
 };
 
-// The headline of a verdict (also the log's last line).
-std::string headlinefor(Verdict verdict);
+// The headline of a verdict; in English, the log's last line.
+std::string headlinefor(Verdict verdict, const Language& language = english());
 
 // What the window says it will write: the version, and each image's size
 // and the start of its SHA-256, as FIRMWARE.txt has them in full.
-std::string firmwaretext(const std::string& version, std::uint32_t fpga_length,
-                         const std::string& fpga_sha256, std::uint32_t mcu_length,
-                         const std::string& mcu_sha256);
+std::string firmwaretext(const Language& language, const std::string& version,
+                         std::uint32_t fpga_length, const std::string& fpga_sha256,
+                         std::uint32_t mcu_length, const std::string& mcu_sha256);

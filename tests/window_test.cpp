@@ -3,6 +3,8 @@
 // exit statuses, the log's text, and the survey on the simulated bus.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <tuple>
 #include <utility>
@@ -11,6 +13,7 @@
 #include "run_log.h"
 #include "sim_fixture.h"
 #include "survey.h"
+#include "texts.h"
 #include "torvik_config.h"
 #include "torvikupdate.h"
 #include "updater_output.h"
@@ -308,12 +311,65 @@ TEST(RedrawPace, RedrawsWhileOutputComesFasterThanTheInterval) {
     EXPECT_LE(redraws, 30);
 }
 
+// Every table has every text, with the placeholders of English: a text
+// missing, or one without a number that English puts in, fails here.
+TEST(Texts, EveryLanguageHasEveryTextWithEnglishPlaceholders) {
+    for (const Language* language : languages()) {
+        for (std::size_t id = 0; id < TEXT_COUNT; ++id) {
+            const Text text = static_cast<Text>(id);
+            const std::string translated = textof(*language, text);
+            EXPECT_FALSE(translated.empty()) << language->tag << " lacks text " << id;
+            auto theirs = placeholders(translated);
+            auto ours = placeholders(textof(english(), text));
+            std::sort(theirs.begin(), theirs.end());
+            std::sort(ours.begin(), ours.end());
+            EXPECT_EQ(theirs, ours) << language->tag << " text " << id << ": " << translated;
+        }
+    }
+}
+
+// Windows' language identifiers to tables: the primary language decides,
+// Chinese by its script; anything else is English.
+TEST(Texts, ChoosesTheTableForTheDisplayLanguage) {
+    const std::pair<std::uint16_t, std::string> cases[] = {
+        {0x0409, "en-US"}, {0x0809, "en-US"}, {0x0407, "de-DE"}, {0x0C07, "de-DE"},
+        {0x040C, "fr-FR"}, {0x0C0C, "fr-FR"}, {0x0C0A, "es-ES"}, {0x080A, "es-ES"},
+        {0x0410, "it-IT"}, {0x0416, "pt-BR"}, {0x0816, "pt-BR"}, {0x0415, "pl-PL"},
+        {0x0411, "ja-JP"}, {0x0804, "zh-CN"}, {0x1004, "zh-CN"}, {0x0404, "en-US"},
+        {0x0C04, "en-US"}, {0x0412, "ko-KR"}, {0x0419, "en-US"}, {0x0000, "en-US"},
+    };
+    for (const auto& [langid, tag] : cases) {
+        EXPECT_EQ(languagefor(langid).tag, tag) << std::hex << langid;
+    }
+}
+
+// Values go where each language puts them; a value is never searched for
+// placeholders again.
+TEST(Texts, FillsPlaceholdersInTheLanguagesOrder) {
+    EXPECT_EQ(fill("{block} of {total}, {block}", {{"block", "3"}, {"total", "{block}"}}),
+              "3 of {block}, 3");
+    WindowState german({252, 5}, languagefor(0x0407));
+    german.updaterstarted();
+    for (const OutputEntry& entry : read({{"Updating MCU..", 10}})) {
+        german.output(entry);
+    }
+    EXPECT_EQ(german.view().phase, "Das MCU-Image wird geschrieben: Block 2 von 5");
+    german.ended(ended(3));
+    EXPECT_EQ(german.view().headline, "Das Update ist fehlgeschlagen");
+    // The button named as it is labelled.
+    EXPECT_NE(german.view().message.find("„Erneut versuchen“"), std::string::npos);
+    EXPECT_EQ(headlinefor(german.verdict()), "The update failed");
+}
+
 TEST(RunLog, EntriesAndEndingAsSupportReadsThem) {
     const OutputEntry dot{OutputEntry::Kind::DOT, Image::FPGA, ".", 1234};
     const OutputEntry odd{OutputEntry::Kind::UNPARSED, Image::NONE, "caf\xc3\xa9\tok", 7};
     EXPECT_EQ(logentry(dot), "   1234 ms  .\r\n");
     EXPECT_EQ(logentry(odd), "      7 ms  caf???ok\r\n");
     EXPECT_EQ(logending(ended(3), Verdict::FAILED), "Status: 3\r\nVerdict: The update failed\r\n");
+    LogFacts facts;
+    facts.language = "de-DE";  // the window's, while the log stays English
+    EXPECT_NE(logheader(facts).find("\r\nLanguage: de-DE\r\n"), std::string::npos);
     EXPECT_EQ(logname(2024, 3, 5, 7, 8, 9, 1), "update-20240305-070809.log");
     EXPECT_EQ(logname(2024, 3, 5, 7, 8, 9, 2), "update-20240305-070809-2.log");
 }

@@ -2,6 +2,8 @@
 // cmake/check_window.cmake and scripts/window-pictures, benchmark and
 // check-signing. In the window's Wine prefix it runs the STEPs in turn:
 //   start PATH | run COMMAND (to its end, status 0) | exit STATUS (the window's)
+//   spawn COMMAND (not waited for) | attach NAME (the window's program, NAME,
+//   is that of the next window: one that `spawn` started, say)
 //   text ID PATTERN ('*': any text) | lacks ID PATTERN | empty ID | hidden ID
 //   bar POS RANGE (shown, of 0..RANGE)
 //   moving MS COUNT (the bar takes COUNT positions within MS)
@@ -18,6 +20,10 @@
 //   env NAME VALUE (for the programs started after it)
 //   awake TRACE yes|no (the window's last SetThreadExecutionState, as Wine's
 //   warn+ntdll channel in the file TRACE shows it, keeps the PC awake or not)
+//   language LOCALE (of the programs started later: "de_DE.UTF-8")
+//   dpi DPI (of the programs started later) | bold ID (its font)
+//   layout (no control outside the window or over another, and no text
+//   that needs more room than its control has)
 // Each process it waits for is said to have run so many ms (scripts/benchmark
 // reads that). Status 0 when every step passed; 1 at the first that did not,
 // after printing what it saw. Messages that the window's thread must handle
@@ -58,11 +64,12 @@ ULONGLONG last_run = 0;
 DWORD within_ms = 0;          // 0: no bound from the last run
 std::vector<Condition> held;  // the waits since the last action, for `steady`
 
+// Printed as UTF-8, so that a failure shows the text in any language.
 std::string narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) {
-        out += c < 0x80 ? static_cast<char>(c) : '?';
-    }
+    std::string out(text.size() * 3, '\0');
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                           &out[0], static_cast<int>(out.size()), nullptr, nullptr);
+    out.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
     return out;
 }
 
@@ -342,6 +349,16 @@ bool launch(std::wstring command, PROCESS_INFORMATION& process) {
     return true;
 }
 
+// Started, never waited for: a Unix program too (Z:\bin\sh ...), which
+// Wine starts but cannot tell the end of.
+bool spawn(const std::wstring& command) {
+    PROCESS_INFORMATION run{};
+    const bool done = launch(command, run);
+    CloseHandle(run.hThread);
+    CloseHandle(run.hProcess);
+    return done;
+}
+
 bool runprogram(const std::wstring& command) {
     PROCESS_INFORMATION run{};
     const bool done = launch(command, run) && ended("the program", run.hProcess, 0);
@@ -418,6 +435,39 @@ bool awake(const std::wstring& trace, bool kept) {
     });
 }
 
+// The window's program, started by another: the program of the next window
+// of the window's class, once the one before has ended. A program started
+// from Unix with its own LC_ALL has its own display language; one that a
+// Windows program starts takes its parent's. Wine starts a program from
+// Unix through a process of the same name that starts the real one, so the
+// window says which it is.
+bool attach(const std::wstring& name) {
+    const DWORD before = started.dwProcessId;
+    if (started.hProcess != nullptr) {
+        CloseHandle(started.hProcess);
+    }
+    started = {};
+    window = nullptr;
+    const bool runs = waitfor([name, before](std::wstring& seen) {
+        seen = L"no new window of " + name;
+        DWORD id = 0;
+        const HWND found = topwindow(TORVIK_WINDOW_CLASS, [before, &id](HWND candidate) {
+            GetWindowThreadProcessId(candidate, &id);
+            return id != before;
+        });
+        if (found == nullptr) {
+            return false;
+        }
+        started.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+        started.dwProcessId = started.hProcess != nullptr ? id : 0;
+        seen = name + L" runs as process " + std::to_wstring(id) + L", which cannot be opened";
+        return started.hProcess != nullptr;
+    });
+    held.clear();
+    last_run = GetTickCount64();
+    return runs;
+}
+
 DWORD number(const wchar_t* text) {
     return std::wcstoul(text, nullptr, 0);
 }
@@ -429,6 +479,198 @@ bool setting(DWORD& to, const wchar_t* ms) {
 
 HWND control(const wchar_t* id) {
     return GetDlgItem(waitwindow(), number(id));
+}
+
+// Wine takes a program's display language from LANG and LC_ALL, which the
+// programs started later inherit.
+bool uselanguage(const wchar_t* locale) {
+    return SetEnvironmentVariableW(L"LANG", locale) && SetEnvironmentVariableW(L"LC_ALL", locale);
+}
+
+// The DPI of the programs started later (Windows reads it as a program starts).
+bool usedpi(DWORD dpi) {
+    HKEY desktop = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE,
+                        nullptr, &desktop, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const bool set =
+        RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                       sizeof dpi) == ERROR_SUCCESS;
+    RegCloseKey(desktop);
+    return set;
+}
+
+struct Shown {
+    int id;
+    HWND handle;
+    RECT area;  // in the window's client coordinates
+};
+
+std::vector<Shown> shownchildren(HWND parent) {
+    std::vector<Shown> found;
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT area = {};
+        if (IsWindowVisible(child) && GetWindowRect(child, &area) && !IsRectEmpty(&area)) {
+            MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&area), 2);
+            found.push_back({GetDlgCtrlID(child), child, area});
+        }
+    }
+    return found;
+}
+
+// The font the window gives a control, made here alike: a font handle is
+// its program's own (Wine's GDI has no handle another program can read), so
+// WM_GETFONT's answer is of no use. The message font at the window's DPI,
+// the headline's half as tall again; the warning's bold if `weight` says so.
+HFONT rolefont(HWND control, LONG weight) {
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    using ParametersForDpi = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    const auto dpifor = reinterpret_cast<DpiForWindow>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
+    const auto parameters = reinterpret_cast<ParametersForDpi>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "SystemParametersInfoForDpi")));
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof metrics;
+    if (dpifor == nullptr || parameters == nullptr ||
+        !parameters(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpifor(control))) {
+        return nullptr;
+    }
+    LOGFONTW font = metrics.lfMessageFont;
+    if (GetDlgCtrlID(control) == IDC_HEADLINE) {
+        font.lfHeight = MulDiv(font.lfHeight, 3, 2);
+    }
+    font.lfWeight = weight != 0                            ? weight
+                    : GetDlgCtrlID(control) == IDC_WARNING ? FW_BOLD
+                                                           : font.lfWeight;
+    return CreateFontIndirectW(&font);
+}
+
+// The room the control's text needs, drawn as the control draws it: in its
+// font, at its own width, wrapped at words for a static text, on one line
+// for a button.
+SIZE needed(HWND control, bool button) {
+    const std::wstring text = textof(control);
+    RECT client = {};
+    GetClientRect(control, &client);
+    RECT bounds = {0, 0, client.right, 0};
+    HDC dc = CreateCompatibleDC(nullptr);
+    const HFONT font = rolefont(control, 0);
+    const HGDIOBJ previous = SelectObject(dc, font);
+    DrawTextW(dc, text.c_str(), -1, &bounds,
+              DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | (button ? DT_SINGLELINE : DT_WORDBREAK));
+    SelectObject(dc, previous);
+    DeleteObject(font);
+    DeleteDC(dc);
+    return {bounds.right - bounds.left, bounds.bottom - bounds.top};
+}
+
+// What is wrong with the layout, or "": a control outside the window or over
+// another, or a text that needs more room than its control has. A path that
+// the control shortens with an ellipsis needs none.
+std::wstring layoutfault(HWND parent) {
+    RECT client = {};
+    GetClientRect(parent, &client);
+    const std::vector<Shown> shown = shownchildren(parent);
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const Shown& one = shown[i];
+        RECT outside = {};
+        SubtractRect(&outside, &one.area, &client);
+        if (!IsRectEmpty(&outside)) {
+            return L"control " + std::to_wstring(one.id) + L" reaches out of the window";
+        }
+        for (std::size_t k = i + 1; k < shown.size(); ++k) {
+            RECT common = {};
+            if (IntersectRect(&common, &one.area, &shown[k].area)) {
+                return L"controls " + std::to_wstring(one.id) + L" and " +
+                       std::to_wstring(shown[k].id) + L" overlap";
+            }
+        }
+        wchar_t type[32] = {};
+        GetClassNameW(one.handle, type, 32);
+        const LONG style = GetWindowLongW(one.handle, GWL_STYLE);
+        const bool button = lstrcmpiW(type, L"Button") == 0;
+        if ((!button && lstrcmpiW(type, L"Static") != 0) || (style & SS_ELLIPSISMASK) != 0) {
+            continue;
+        }
+        RECT room = {};
+        GetClientRect(one.handle, &room);
+        // A button's frame and focus rectangle take some of its room.
+        const int frame = button ? 2 * GetSystemMetrics(SM_CXEDGE) + 2 : 0;
+        const SIZE need = needed(one.handle, button);
+        if (need.cx > room.right - frame || need.cy > room.bottom) {
+            return L"control " + std::to_wstring(one.id) + L" needs " + std::to_wstring(need.cx) +
+                   L"x" + std::to_wstring(need.cy) + L" for '" + textof(one.handle) + L"', has " +
+                   std::to_wstring(room.right - frame) + L"x" + std::to_wstring(room.bottom);
+        }
+    }
+    return L"";
+}
+
+bool laidout() {
+    return waitfor([](std::wstring& seen) {
+        seen = layoutfault(waitwindow());
+        return seen.empty();
+    });
+}
+
+// The ink of an area of `dc`: how dark its pixels are, summed (255 a
+// black pixel on white).
+long long ink(HDC dc, const RECT& area) {
+    long long sum = 0;
+    for (int y = area.top; y < area.bottom; ++y) {
+        for (int x = area.left; x < area.right; ++x) {
+            const COLORREF pixel = GetPixel(dc, x, y);
+            sum += 765 - GetRValue(pixel) - GetGValue(pixel) - GetBValue(pixel);
+        }
+    }
+    return sum / 3;
+}
+
+// The ink of the control's text drawn here, in its font of that weight.
+long long inkof(HWND control, LONG weight, const RECT& size) {
+    const HDC screen = GetDC(nullptr);
+    const HDC dc = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, size.right, size.bottom);
+    ReleaseDC(nullptr, screen);
+    const HGDIOBJ previous_bitmap = SelectObject(dc, bitmap);
+    const HFONT font = rolefont(control, weight);
+    const HGDIOBJ previous_font = SelectObject(dc, font);
+    FillRect(dc, &size, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    RECT area = size;
+    const std::wstring text = textof(control);
+    DrawTextW(dc, text.c_str(), -1, &area, DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    const long long drawn = ink(dc, size);
+    SelectObject(dc, previous_font);
+    SelectObject(dc, previous_bitmap);
+    DeleteObject(font);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return drawn;
+}
+
+// The control's text looks bold on the screen: its ink is nearer to that of
+// the text drawn bold than drawn in the normal weight. A font whose bold
+// draws no heavier fails, as the user sees it.
+bool bold(const wchar_t* id) {
+    return waitfor([id](std::wstring& seen) {
+        const HWND item = control(id);
+        RECT area = {};
+        GetClientRect(item, &area);
+        RECT on_screen = area;
+        MapWindowPoints(item, nullptr, reinterpret_cast<POINT*>(&on_screen), 2);
+        const HDC screen = GetDC(nullptr);
+        const long long shown = ink(screen, on_screen);
+        ReleaseDC(nullptr, screen);
+        const long long normal = inkof(item, FW_NORMAL, area);
+        const long long heavy = inkof(item, FW_BOLD, area);
+        seen = L"control " + std::wstring(id) + L" shows ink " + std::to_wstring(shown) +
+               L"; its text drawn bold has " + std::to_wstring(heavy) + L", normal " +
+               std::to_wstring(normal);
+        return heavy > normal && shown - normal > heavy - shown;
+    });
 }
 
 bool print(const wchar_t* id) {
@@ -446,6 +688,8 @@ struct Step {
 const Step STEPS[] = {
     {L"start", 1, [](wchar_t** a) { return launch(L"\"" + std::wstring(a[0]) + L"\"", started); }},
     {L"run", 1, [](wchar_t** a) { return runprogram(a[0]); }},
+    {L"spawn", 1, [](wchar_t** a) { return spawn(a[0]); }},
+    {L"attach", 1, [](wchar_t** a) { return attach(a[0]); }},
     {L"exit", 1, [](wchar_t** a) { return ended("the window", started.hProcess, number(a[0])); }},
     {L"text", 2, [](wchar_t** a) { return textis(number(a[0]), a[1]); }},
     {L"lacks", 2, [](wchar_t** a) { return lacks(number(a[0]), a[1]); }},
@@ -475,6 +719,10 @@ const Step STEPS[] = {
     {L"front", 0, [](wchar_t**) { return infront(); }},
     {L"env", 2, [](wchar_t** a) { return SetEnvironmentVariableW(a[0], a[1]) != 0; }},
     {L"awake", 2, [](wchar_t** a) { return awake(a[0], std::wstring(a[1]) == L"yes"); }},
+    {L"language", 1, [](wchar_t** a) { return uselanguage(a[0]); }},
+    {L"dpi", 1, [](wchar_t** a) { return usedpi(number(a[0])); }},
+    {L"layout", 0, [](wchar_t**) { return laidout(); }},
+    {L"bold", 1, [](wchar_t** a) { return bold(a[0]); }},
 };
 
 const Step* findstep(const std::wstring& name) {
