@@ -94,7 +94,7 @@ set(languages
 
 # Wine gives a program started by another Wine program its parent's display
 # language, so each language's window is started from Unix, by this script,
-# with its own LC_ALL: `spawn` runs it, `attach` finds the window's program.
+# with its own LC_ALL: `launch` runs it, `attach` finds the window's program.
 # The second copy has no updater beside it: its end screen comes at once.
 set(missing_folder "${OUTPUT_DIR}/without the updater")
 file(MAKE_DIRECTORY "${missing_folder}")
@@ -112,9 +112,9 @@ function(languagesteps out_var)
     while(rest)
         list(POP_FRONT rest locale headline)
         list(APPEND steps
-            spawn "Z:\\bin\\sh ${start_script} ${locale} waiting" attach "${window_name}"
+            launch "Z:\\bin\\sh ${start_script} ${locale} waiting" attach "${window_name}"
             text ${HEADLINE} "${headline}" layout escape exit 2
-            spawn "Z:\\bin\\sh ${start_script} ${locale} missing" attach "${window_name}"
+            launch "Z:\\bin\\sh ${start_script} ${locale} missing" attach "${window_name}"
             text ${TRY_AGAIN} "*" layout click ${CANCEL} exit 1)
     endwhile()
     set(${out_var} ${steps} PARENT_SCOPE)
@@ -233,7 +233,7 @@ elseif(CASE STREQUAL "languages_at_192_dpi")
     set(options --device=none)
     languagesteps(steps)
     set(steps dpi 192 ${steps}
-        spawn "Z:\\bin\\sh ${start_script} de_DE.UTF-8 waiting" attach "${window_name}"
+        launch "Z:\\bin\\sh ${start_script} de_DE.UTF-8 waiting" attach "${window_name}"
         text ${HEADLINE} "Schließen Sie den Torvik im Bootloader-Modus an"
         run "${install} ${inf} ${collection_inf}" text ${WARNING} "*" layout bold ${WARNING}
         limit 120000 text ${HEADLINE} "Der Torvik ist aktualisiert" limit 60000 layout
@@ -256,7 +256,7 @@ elseif(CASE STREQUAL "second_window_ends_and_brings_the_first_to_the_front")
     set(options --hold-write=0x1010:5:6000)
     set(steps env WINEDEBUG -all,warn+ntdll start "${window}" ${updating} bar 16 ${blocks}
         awake "${trace}" yes minimize
-        launch "${window}" within 5000 ends 5 front ${updating}
+        launch "\"${window}\"" within 5000 ends 5 front ${updating}
         ${updated} awake "${trace}" no click ${CANCEL} exit 0)
 elseif(CASE STREQUAL "waits_for_another_updater_then_starts_within_2_s")
     # A torvikupdate.exe already at the Torvik, whose first block is not
@@ -269,7 +269,7 @@ elseif(CASE STREQUAL "waits_for_another_updater_then_starts_within_2_s")
     math(EXPR writes "(${blocks} + 4) * 36 + 1")
     set(new_logs 1)
     set(options --no-ack=0x1000:2 --wrong-ack=0x1000:2)
-    set(steps launch "${other}" env WINEDEBUG -all,warn+ntdll start "${window}"
+    set(steps launch "\"${other}\"" env WINEDEBUG -all,warn+ntdll start "${window}"
         text ${HEADLINE} "Another update is running"
         text ${MESSAGE} "Another Torvik update is running on this PC. This update starts by itself once that one has ended."
         awake "${trace}" no steady 1500

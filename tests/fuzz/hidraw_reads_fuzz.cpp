@@ -50,9 +50,11 @@ void programreads(FieldInput& input, std::deque<std::string>& queue, HANDLE devi
     require(getresult(device, answer, io, event) == 1);
     std::uint8_t expected[REPORT_SIZE] = {};
     const std::string& sent = queue.front();
-    std::memcpy(expected + 1, sent.data(), std::min(sent.size(), REPORT_SIZE - 1));
+    const std::size_t kept = std::min(sent.size(), REPORT_SIZE - 1);
+    std::memcpy(expected + 1, sent.data(), kept);
     queue.pop_front();
     require(std::memcmp(answer, expected, REPORT_SIZE) == 0);
+    require(io->InternalHigh == kept + 1);  // the length GetOverlappedResult gives
     // Judged here for what it reads; flash2k_fuzz.cpp checks the verdicts.
     (void)isacknowledgement(answer, block);
 }

@@ -2,8 +2,9 @@
 // cmake/check_window.cmake and scripts/window-pictures, benchmark and
 // check-signing. In the window's Wine prefix it runs the STEPs in turn:
 //   start PATH | run COMMAND (to its end, status 0) | exit STATUS (the window's)
-//   spawn COMMAND (not waited for) | attach NAME (the window's program, NAME,
-//   is that of the next window: one that `spawn` started, say)
+//   launch COMMAND (not waited for) | ends STATUS (the launched one's; a
+//   `within` after it counts from its end) | attach NAME (the window's
+//   program, NAME, is that of the next window: one that `launch` started)
 //   text ID PATTERN ('*': any text) | lacks ID PATTERN | empty ID | hidden ID
 //   bar POS RANGE (shown, of 0..RANGE)
 //   moving MS COUNT (the bar takes COUNT positions within MS)
@@ -14,13 +15,10 @@
 //   within MS (the next wait ends MS after the last start or run at most)
 //   limit MS (of every later wait; 60000) | print ID (as "ID: text")
 //   await FILE | no-process NAME | lifetime NAME (it starts and ends, status 0)
-//   launch PATH (started beside the window, not waited for) | ends STATUS (the
-//   launched one's; a `within` after it counts from its end)
 //   minimize | front (the window is restored and in the foreground)
 //   env NAME VALUE (for the programs started after it)
 //   awake TRACE yes|no (the window's last SetThreadExecutionState, as Wine's
 //   warn+ntdll channel in the file TRACE shows it, keeps the PC awake or not)
-//   language LOCALE (of the programs started later: "de_DE.UTF-8")
 //   dpi DPI (of the programs started later) | bold ID (its font)
 //   layout (no control outside the window or over another, and no text
 //   that needs more room than its control has)
@@ -349,16 +347,6 @@ bool launch(std::wstring command, PROCESS_INFORMATION& process) {
     return true;
 }
 
-// Started, never waited for: a Unix program too (Z:\bin\sh ...), which
-// Wine starts but cannot tell the end of.
-bool spawn(const std::wstring& command) {
-    PROCESS_INFORMATION run{};
-    const bool done = launch(command, run);
-    CloseHandle(run.hThread);
-    CloseHandle(run.hProcess);
-    return done;
-}
-
 bool runprogram(const std::wstring& command) {
     PROCESS_INFORMATION run{};
     const bool done = launch(command, run) && ended("the program", run.hProcess, 0);
@@ -392,6 +380,15 @@ bool lifetime(const std::wstring& name) {
     const bool done = process != nullptr && ended(narrow(name), process, 0);
     CloseHandle(process);
     return done;
+}
+
+// Started beside the window, never waited for: a Unix program too
+// (Z:\bin\sh ...), which Wine starts but cannot tell the end of.
+bool launchbeside(const wchar_t* command) {
+    CloseHandle(launched.hThread);
+    CloseHandle(launched.hProcess);
+    launched = {};
+    return launch(command, launched);
 }
 
 bool launchedends(DWORD status) {
@@ -479,12 +476,6 @@ bool setting(DWORD& to, const wchar_t* ms) {
 
 HWND control(const wchar_t* id) {
     return GetDlgItem(waitwindow(), number(id));
-}
-
-// Wine takes a program's display language from LANG and LC_ALL, which the
-// programs started later inherit.
-bool uselanguage(const wchar_t* locale) {
-    return SetEnvironmentVariableW(L"LANG", locale) && SetEnvironmentVariableW(L"LC_ALL", locale);
 }
 
 // The DPI of the programs started later (Windows reads it as a program starts).
@@ -688,7 +679,6 @@ struct Step {
 const Step STEPS[] = {
     {L"start", 1, [](wchar_t** a) { return launch(L"\"" + std::wstring(a[0]) + L"\"", started); }},
     {L"run", 1, [](wchar_t** a) { return runprogram(a[0]); }},
-    {L"spawn", 1, [](wchar_t** a) { return spawn(a[0]); }},
     {L"attach", 1, [](wchar_t** a) { return attach(a[0]); }},
     {L"exit", 1, [](wchar_t** a) { return ended("the window", started.hProcess, number(a[0])); }},
     {L"text", 2, [](wchar_t** a) { return textis(number(a[0]), a[1]); }},
@@ -712,14 +702,12 @@ const Step STEPS[] = {
     {L"await", 1, [](wchar_t** a) { return await(a[0]); }},
     {L"no-process", 1, [](wchar_t** a) { return processid(a[0]) == 0; }},
     {L"lifetime", 1, [](wchar_t** a) { return lifetime(a[0]); }},
-    {L"launch", 1,
-     [](wchar_t** a) { return launch(L"\"" + std::wstring(a[0]) + L"\"", launched); }},
+    {L"launch", 1, [](wchar_t** a) { return launchbeside(a[0]); }},
     {L"ends", 1, [](wchar_t** a) { return launchedends(number(a[0])); }},
     {L"minimize", 0, [](wchar_t**) { return minimized(); }},
     {L"front", 0, [](wchar_t**) { return infront(); }},
     {L"env", 2, [](wchar_t** a) { return SetEnvironmentVariableW(a[0], a[1]) != 0; }},
     {L"awake", 2, [](wchar_t** a) { return awake(a[0], std::wstring(a[1]) == L"yes"); }},
-    {L"language", 1, [](wchar_t** a) { return uselanguage(a[0]); }},
     {L"dpi", 1, [](wchar_t** a) { return usedpi(number(a[0])); }},
     {L"layout", 0, [](wchar_t**) { return laidout(); }},
     {L"bold", 1, [](wchar_t** a) { return bold(a[0]); }},
