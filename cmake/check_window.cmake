@@ -200,9 +200,10 @@ elseif(CASE STREQUAL "failed_mcu_block_then_try_again")
         lacks ${DETAILS_TEXT} "*failed*"
         enter exit 0)
 elseif(CASE STREQUAL "stopping_asks_then_ends_the_updater")
-    # The first sending of block 0x1010 is not acknowledged: the updater waits
-    # for it some seconds, in a read that its end cancels.
-    set(options --no-ack=0x1010:1)
+    # Block 0x1010 is never acknowledged: the updater sends it four times and
+    # waits some 24 s in reads, which its end cancels; time for the steps
+    # below however busy the machine is (one unanswered sending, 6 s, was not).
+    set(options --no-ack=0x1010:all)
     set(restarted no)
     # Enter answers no. Stopped, the bar stays where it was and Try again is
     # there, as the message says; with the updater gone by then, nothing of
@@ -218,7 +219,7 @@ elseif(CASE STREQUAL "stopping_asks_then_ends_the_updater")
         hidden ${LOG_NAME} hidden ${DETAILS} hidden ${PROGRESS}
         click ${CANCEL} exit 1)
 elseif(CASE STREQUAL "closing_mid_update_stops_and_closes")
-    set(options --no-ack=0x1010:1)
+    set(options --no-ack=0x1010:all)
     set(restarted no)
     set(steps start "${window}" ${updating} bar 16 ${blocks}
         close answer yes "${stopping}" exit 4 no-process torvikupdate.exe)
