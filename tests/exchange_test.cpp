@@ -61,17 +61,6 @@ TEST_P(Exchange, CountsWhatCompletedAndClearsWhatWasCancelled) {
 INSTANTIATE_TEST_SUITE_P(Exchange, Exchange, ::testing::ValuesIn(CASES),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A block that does not fit the frame is refused whole: nothing is sent and
-// nothing printed.
-TEST_F(SimBusTest, Flash2kRefusesABlockLongerThanTheFrameCarries) {
-    const HANDLE handle = attach(std::make_shared<sim::Bootloader>());
-    const std::vector<std::uint8_t> data(BLOCK_SIZE + 1, 0x5A);
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(flash2k(handle, 0x1000, data.data(), data.size()), 0);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(bus().accounting().writes, 0);
-}
-
 // A chunk that cannot be written ends the attempt: the rest of the block is
 // not sent, and no acknowledgement is waited for.
 TEST_F(SimBusTest, Flash2kEndsAnAttemptAtAChunkThatCannotBeWritten) {
