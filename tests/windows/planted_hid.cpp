@@ -4,7 +4,7 @@
 
 namespace {
 
-// "hid.dll.loaded", beside itself.
+// Its own path, as the loader names it, with ".loaded" after it.
 void leavemarker(HINSTANCE self) {
     wchar_t path[MAX_PATH + 8];
     const DWORD length = GetModuleFileNameW(self, path, MAX_PATH);
@@ -27,17 +27,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-// The functions the updater would look for, so that a program importing
-// them loads at all.
+// The one function import_control.exe imports, so that the control loads.
 extern "C" __declspec(dllexport) void __stdcall HidD_GetHidGuid(GUID* guid) {
     *guid = GUID{};
-}
-
-extern "C" __declspec(dllexport) BOOLEAN __stdcall HidD_GetAttributes(HANDLE, void*) {
-    return FALSE;
-}
-
-extern "C" __declspec(dllexport) BOOLEAN
-    __stdcall HidD_GetIndexedString(HANDLE, ULONG, void*, ULONG) {
-    return FALSE;
 }
