@@ -71,8 +71,8 @@ TEST(UpdaterOutput, ReadsTheSameEntriesWhereverTheChunksAreCut) {
 }
 
 // The window's state while the updater has printed `output`.
-WindowState updating(const std::string& output) {
-    WindowState state({252, 5});
+WindowState updating(const std::string& output, const Language& language = english()) {
+    WindowState state({252, 5}, language);
     state.updaterstarted();
     for (const OutputEntry& entry : read({{output, 10}})) {
         state.output(entry);
@@ -269,29 +269,6 @@ TEST(WindowState, StartsWithOneTorvikInBootloaderModeAndNoOtherUpdaterRunning) {
     }
 }
 
-// A chunk every 10 ms for a second, and the window's one redraw timer,
-// which a new start restarts: the bar is redrawn all along, about every
-// 40 ms (the interval, then the next chunk), never more often than 33.
-TEST(RedrawPace, RedrawsWhileOutputComesFasterThanTheInterval) {
-    RedrawPace pace;
-    bool timer_running = false;
-    Millis timer_due = 0;
-    int redraws = 0;
-    for (Millis now = 0; now < 1000; ++now) {
-        if (timer_running && timer_due == now) {
-            timer_running = false;
-            pace.redrawn();
-            ++redraws;
-        }
-        if (now % 10 == 0 && pace.outputcame()) {
-            timer_running = true;
-            timer_due = now + 33;
-        }
-    }
-    EXPECT_GE(redraws, 24);
-    EXPECT_LE(redraws, 30);
-}
-
 // Every table has every text, with the placeholders of English: a text
 // missing, or one without a number that English puts in, fails here.
 TEST(Texts, EveryLanguageHasEveryTextWithEnglishPlaceholders) {
@@ -329,11 +306,7 @@ TEST(Texts, ChoosesTheTableForTheDisplayLanguage) {
 TEST(Texts, FillsPlaceholdersInTheLanguagesOrder) {
     EXPECT_EQ(fill("{block} of {total}, {block}", {{"block", "3"}, {"total", "{block}"}}),
               "3 of {block}, 3");
-    WindowState german({252, 5}, languagefor(0x0407));
-    german.updaterstarted();
-    for (const OutputEntry& entry : read({{"Updating MCU..", 10}})) {
-        german.output(entry);
-    }
+    WindowState german = updating("Updating MCU..", languagefor(0x0407));
     EXPECT_EQ(german.view().phase, "Das MCU-Image wird geschrieben: Block 2 von 5");
     german.ended(ended(3));
     EXPECT_EQ(german.view().headline, "Das Update ist fehlgeschlagen");
