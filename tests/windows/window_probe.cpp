@@ -28,6 +28,8 @@
 // while it may sit in a modal loop (a click that asks a question) are posted,
 // never sent, and every sent message has a time limit, so the probe never
 // hangs on the window.
+// Wine has the per-DPI calls of Windows 10, which the window looks up.
+#define _WIN32_WINNT 0x0A00
 #include <windows.h>
 #include <commctrl.h>
 #include <tlhelp32.h>
@@ -516,17 +518,10 @@ std::vector<Shown> shownchildren(HWND parent) {
 // WM_GETFONT's answer is of no use. The message font at the window's DPI,
 // the headline's half as tall again; the warning's bold if `weight` says so.
 HFONT rolefont(HWND control, LONG weight) {
-    using DpiForWindow = UINT(WINAPI*)(HWND);
-    using ParametersForDpi = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
-    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    const auto dpifor = reinterpret_cast<DpiForWindow>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
-    const auto parameters = reinterpret_cast<ParametersForDpi>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "SystemParametersInfoForDpi")));
     NONCLIENTMETRICSW metrics = {};
     metrics.cbSize = sizeof metrics;
-    if (dpifor == nullptr || parameters == nullptr ||
-        !parameters(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpifor(control))) {
+    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
+                                    GetDpiForWindow(control))) {
         return nullptr;
     }
     LOGFONTW font = metrics.lfMessageFont;
