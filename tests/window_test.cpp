@@ -229,8 +229,9 @@ struct Look {
     std::string shows;
 };
 
-// Closed while waiting, the window ends as the updater does when it finds
-// no Torvik, and it keeps no PC awake.
+// Ten minutes, but not while another updater runs. Closed while waiting,
+// or once it stopped waiting, the window ends as the updater does when it
+// finds no Torvik, whatever the run before ended with; it keeps no PC awake.
 TEST(WindowState, StartsWithOneTorvikInBootloaderModeAndNoOtherUpdaterRunning) {
     const std::string another =
         "Cancel: Another update is running: Another Torvik update is running";
